@@ -1,0 +1,96 @@
+#pragma once
+
+#include "qscrollwidget.h"
+
+#include <QPixmap>
+#include <QString>
+
+#include <functional>
+
+class QDropEvent;
+
+/// Groups of items, ids given by the caller. Painted row by row (only visible rows are painted); ids are
+/// found through hashes. Group header rows show the name and an open/closed marker; item rows a 32 x 32 icon
+/// and the elided name.
+class QQTree : public QScrollWidget
+{
+    Q_OBJECT
+
+public:
+    /// Gives the icon of an item the first time its row is painted, when the item was added with a null
+    /// pixmap. The tree caches the answer per item.
+    using IconSource = std::function<QPixmap(int itemId)>;
+
+    explicit QQTree(QWidget* parent = nullptr);
+    ~QQTree() override;
+
+    void setIconSource(IconSource source);
+
+    /// Adds a group at the end. `reserved` is unused (0).
+    void addTeam(int id, const QString& name, int reserved, bool open);
+    /// Adds an item at the end of its group, or, with `toTop`, at the top of its group after removing any row
+    /// with the same id (so an opened item shows once, newest first). A null `icon` asks the icon source later.
+    void addItem(int itemId, int teamId, const QString& name, const QPixmap& icon, bool toTop = false);
+    void updateTeam(int id, const QString& name);
+    /// Renames an item; `extra` is unused.
+    void updateItem(int itemId, const QString& name, const QString& extra = QString());
+    /// Removes a group with its items.
+    void delTeam(int id);
+    /// Removes an item; an unknown id does nothing.
+    void delItem(int itemId);
+    /// Removes every item of a group, keeping the group.
+    void clearTeam(int id);
+    void setTeamOpen(int id, bool open);
+    /// A height of 0 hides the group's header row.
+    void setTeamHeight(int id, int height);
+    int getTeamCount() const;
+    /// Id of the last group; 0 when the tree has none.
+    int getLastTeamId() const;
+    /// Move calls return the id of the group/item traded places with, 0 when it cannot move.
+    int moveTeamUp(int id);
+    int moveTeamDown(int id);
+    int moveItemUp(int teamId, int itemId);
+    int moveItemDown(int teamId, int itemId);
+    void selectItem(int teamId, int itemId);
+    void selectUp();
+    void selectNext();
+    /// (0, 0) when nothing is selected.
+    void getSelectItem(int& teamId, int& itemId) const;
+
+    /// Number of items in a group (0 for an unknown group).
+    int itemCount(int teamId) const;
+    /// Item ids of a group in display order.
+    QList<int> itemIds(int teamId) const;
+    /// Group ids in display order.
+    QList<int> teamIds() const;
+    bool isTeamOpen(int teamId) const;
+    QString itemName(int itemId) const;
+    QString teamName(int teamId) const;
+    bool hasItem(int itemId) const;
+    /// Rectangle of a row in tree (viewport) coordinates, for tests and drop placement; empty when not shown.
+    QRect teamRect(int teamId) const;
+    QRect itemRect(int itemId) const;
+
+signals:
+    void DbClicked(int teamId, int itemId);
+    void RClicked(int teamId, int itemId);
+    void sig_dragEvent(QDropEvent* event, int teamId, int itemId);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    struct Private;
+    Private* d;
+};

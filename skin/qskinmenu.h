@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+/// A styled popup menu in the look of the skin. pop() shows it and waits (the event loop keeps running, so
+/// timers still fire) and returns the chosen id, or -1 when dismissed (Escape, a click outside).
+class QSkinMenu : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit QSkinMenu(QObject* parent = nullptr);
+    ~QSkinMenu() override;
+
+    /// `icon` is an image path, or empty for none.
+    void addItem(int id, const QString& text, const QString& icon = QString());
+    /// Shows the menu with its top-left at the screen point (x, y); (0, 0) means at the mouse pointer.
+    int pop(int x, int y);
+
+private:
+    struct Private;
+    Private* d;
+};

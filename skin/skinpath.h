@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+
+namespace SkinPath
+{
+/// Turns a design-style skin path ("Skins\icon\x.png", "skins\main_bg\1\main_bg_top") into a path that
+/// exists on this file system: backslashes become "/", a leading "skins" folder is the "Skins" folder, and
+/// `defaultSuffix` (e.g. ".png") is added to a file name without extension. Relative paths stay relative to the
+/// working directory. Empty in, empty out.
+QString resolve(const QString& designPath, const QString& defaultSuffix = QString());
+
+/// Loads the image of a design-style path (cached); a null pixmap when it is missing.
+QPixmap pixmap(const QString& designPath);
+} // namespace SkinPath

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <memory>
+
+/// Kind of a group or an entry, stored in both `ttype` columns.
+enum tb_en_team_type
+{
+    en_team_icon = 1, ///< programs, documents, folders, launchers
+    en_team_site = 2, ///< web sites
+};
+
+/// One `team` row.
+struct TeamInfo
+{
+    int id = 0;
+    QString name;
+    int ttype = 0;
+    int order_num = 0;
+};
+
+/// One `icon_item` row.
+struct IconItemInfo
+{
+    int id = 0;
+    QString icon_name;
+    QString file_name;
+    int team_id = 0;
+    int last_time = 0;
+    int order_num = 0;
+    int ttype = 0;
+};
+
+/// The catalogue store: the only owner of SQL. A small value class around the shared SQLite connection;
+/// copies share the connection, which closes when the last holder goes away.
+class IconDatabase
+{
+public:
+    /// Why the catalogue cannot be used (Ok when it can).
+    enum class State
+    {
+        NotOpened,    ///< openDatabase() has not run yet
+        Ok,           ///< open and holding the catalogue tables
+        NoFolder,     ///< the data folder could not be created
+        OpenFailed,   ///< SQLite could not open the file (permissions, a folder in its place, ...)
+        NotADatabase, ///< the file is not a readable SQLite database; it is left untouched
+        SchemaFailed, ///< the catalogue tables could not be created in an empty database
+    };
+
+    IconDatabase();
+    IconDatabase(const IconDatabase& other);
+    IconDatabase& operator=(const IconDatabase& other);
+    ~IconDatabase();
+
+    /// The process-wide instance, made on first use.
+    static IconDatabase& instance();
+
+    /// Finds or creates <Documents>/Brisko/Desktop/data.db (copying the template "data.db" from the working
+    /// directory on the first run) and opens it. Failures are reported through state() and errorText().
+    void openDatabase();
+
+    /// Opens the given database file as openDatabase() does, copying `templatePath` there when the file does not
+    /// exist yet. openDatabase() uses this with the standard paths; tests and tools use it directly.
+    void openDatabaseAt(const QString& dbPath, const QString& templatePath);
+
+    /// The path openDatabase() uses: <Documents>/Brisko/Desktop/data.db.
+    static QString defaultDatabasePath();
+
+    /// Creates the catalogue tables, indexes and search index in an open database where they are missing.
+    /// Used for empty databases and by the tool that makes the template. True on success.
+    static bool ensureSchema(QSqlDatabase& db);
+
+    bool isUsable() const;
+    State state() const;
+    /// A sentence for the user saying which file could not be used and why; empty when usable.
+    QString errorText() const;
+    /// The database file in use (or that could not be used).
+    QString databasePath() const;
+
+    bool execSql(const QString& sql);
+
+    // Groups
+    int addTeam(const QString& name, int ttype);
+    void renameTeam(int id, const QString& name);
+    void deleteTeam(int id);
+    void swapTeamOrder(int idA, int idB);
+    bool getTeam(TeamInfo& info, int id);
+    void getTeamsByType(QList<TeamInfo>& list, int ttype);
+
+    // Entries
+    int addItem(const QString& icon_name, const QString& file_name, int team_id, int ttype);
+    void updateItem(int id, const QString& icon_name, const QString& file_name);
+    void deleteItem(int id);
+    void deleteTeamItems(int team_id);
+    void swapItemOrder(int idA, int idB);
+    void setItemLastTime(int id, int time);
+    bool getItem(IconItemInfo& info, int id);
+    void getTeamItems(QList<IconItemInfo>& list, int team_id);
+    void getItemsByType(QList<IconItemInfo>& list, int ttype);
+    void getRecentItems(QList<IconItemInfo>& list);
+    void searchItems(QList<IconItemInfo>& list, const QString& keyword);
+
+    /// Runs many additions in one transaction (a drop of many files): begin, any number of addItem calls (a
+    /// failed one is skipped alone), commit. True when the transaction began / committed.
+    bool beginBatch();
+    bool commitBatch();
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> d;
+};
