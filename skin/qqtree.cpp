@@ -1,0 +1,1124 @@
+#include "qqtree.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDropEvent>
+#include <QFontMetrics>
+#include <QHash>
+#include <QHelpEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QToolTip>
+#include <QUrl>
+
+#include <algorithm>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace
+{
+constexpr int kItemHeight = 40;
+constexpr int kHeaderHeight = 28;
+constexpr int kMaxHeaderHeight = 256;
+constexpr int kPad = 8;
+constexpr int kIconSize = 32;
+// Item rows under a header are indented a little so the groups read as groups.
+constexpr int kIndent = 12;
+// Explicit icons larger than 32 x 32 are scaled once per distinct pixmap; the cache is dropped when it grows
+// past this many entries.
+constexpr int kScaledCacheLimit = 2048;
+
+const QColor kTextColor(0x22, 0x22, 0x22);
+const QColor kCountColor(0x80, 0x80, 0x80);
+const QColor kChevronColor(0x55, 0x55, 0x55);
+const QColor kHoverColor(0, 120, 215, 26);
+const QColor kSelectColor(0, 120, 215, 56);
+const QColor kSeparatorColor(0, 0, 0, 20);
+
+bool hasLocalFiles(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls()) {
+        return false;
+    }
+    const QList<QUrl> urls = mime->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+/// Dropped files become references to the files: prefer copy or link so that the drag source never takes the
+/// drop for a move and removes its original.
+void chooseDropAction(QDropEvent* event)
+{
+    const Qt::DropActions possible = event->possibleActions();
+    if (possible & Qt::CopyAction) {
+        event->setDropAction(Qt::CopyAction);
+    } else if (possible & Qt::LinkAction) {
+        event->setDropAction(Qt::LinkAction);
+    } else {
+        event->setDropAction(event->proposedAction());
+    }
+    event->accept();
+}
+
+QSizeF logicalSize(const QPixmap& pixmap)
+{
+    const qreal dpr = pixmap.devicePixelRatio() > 0 ? pixmap.devicePixelRatio() : 1.0;
+    return QSizeF(pixmap.width() / dpr, pixmap.height() / dpr);
+}
+
+QPixmap scaledToIcon(const QPixmap& pixmap, qreal dpr)
+{
+    QPixmap scaled = pixmap.scaled(QSize(kIconSize, kIconSize) * dpr, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(dpr);
+    return scaled;
+}
+
+/// A plain sheet of paper with a folded corner: the icon of items whose own icon is not known (yet).
+QPixmap drawNeutralIcon(qreal dpr)
+{
+    QPixmap pixmap(QSize(kIconSize, kIconSize) * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal left = 7.5, top = 3.5, right = 24.5, bottom = 28.5, fold = 7;
+    QPainterPath sheet;
+    sheet.moveTo(left, top);
+    sheet.lineTo(right - fold, top);
+    sheet.lineTo(right, top + fold);
+    sheet.lineTo(right, bottom);
+    sheet.lineTo(left, bottom);
+    sheet.closeSubpath();
+    p.setPen(QPen(QColor(0x8a, 0x94, 0xa0), 1.2));
+    p.setBrush(QColor(0xfb, 0xfc, 0xfd));
+    p.drawPath(sheet);
+    QPainterPath corner;
+    corner.moveTo(right - fold, top);
+    corner.lineTo(right - fold, top + fold);
+    corner.lineTo(right, top + fold);
+    p.setBrush(QColor(0xdd, 0xe3, 0xea));
+    p.drawPath(corner);
+    p.setPen(QPen(QColor(0xb4, 0xbd, 0xc8), 1.4, Qt::SolidLine, Qt::RoundCap));
+    for (int line = 0; line < 4; ++line) {
+        const qreal y = 14.5 + line * 3.5;
+        p.drawLine(QPointF(left + 3.5, y), QPointF(right - (line == 3 ? 7.5 : 3.5), y));
+    }
+    return pixmap;
+}
+
+struct Team;
+
+struct Item
+{
+    QString name;
+    QPixmap icon;
+    Team* team = nullptr;
+    int id = 0;
+    /// Position in the group's row vector (see Team::rows).
+    int slot = -1;
+    /// The icon source has been asked for this item.
+    bool iconAsked = false;
+};
+
+struct Team
+{
+    QString name;
+    /// Indices into the item pool in display order. Entries before `head` are unused room for items put at
+    /// the top; removed items leave -1 behind (`holes`) until the vector is compacted, so that removing many
+    /// items is not quadratic.
+    std::vector<int> rows;
+    qint64 top = 0;
+    int head = 0;
+    int holes = 0;
+    int live = 0;
+    int id = 0;
+    int headerHeight = kHeaderHeight;
+    bool open = false;
+    /// Added with addTeam. Items may name a group that has not been added (yet): they are kept, unseen, and
+    /// show once the group is added.
+    bool declared = false;
+
+    bool showsItems() const { return headerHeight == 0 || open; }
+    qint64 height() const { return headerHeight + (showsItems() ? qint64(live) * kItemHeight : 0); }
+};
+
+/// What lies under a point: an item (both ids), a header (item 0) or nothing (both 0).
+struct Hit
+{
+    int team = 0;
+    int item = 0;
+    bool operator==(const Hit& other) const { return team == other.team && item == other.item; }
+    bool operator!=(const Hit& other) const { return !(*this == other); }
+};
+} // namespace
+
+struct QQTree::Private
+{
+    explicit Private(QQTree* tree)
+        : q(tree)
+    {
+    }
+
+    QQTree* q;
+    std::unordered_map<int, std::unique_ptr<Team>> teams;
+    std::vector<Team*> order;
+    std::vector<Item> items;
+    std::vector<int> freeItems;
+    QHash<int, int> itemIndex;
+    IconSource iconSource;
+    QHash<qint64, QPixmap> scaledIcons;
+    qreal scaledDpr = 0;
+    QPixmap neutralIcon;
+    qint64 total = 0;
+    int selected = 0;
+    Hit hover;
+    Hit pressed;
+    bool layoutDirty = true;
+    bool layoutPosted = false;
+
+    Team* team(int id) const
+    {
+        auto it = teams.find(id);
+        return it == teams.end() ? nullptr : it->second.get();
+    }
+
+    Team* shownTeam(int id) const
+    {
+        Team* t = team(id);
+        return t && t->declared ? t : nullptr;
+    }
+
+    Item* item(int id)
+    {
+        auto it = itemIndex.constFind(id);
+        return it == itemIndex.constEnd() ? nullptr : &items[*it];
+    }
+
+    const Item* item(int id) const
+    {
+        auto it = itemIndex.constFind(id);
+        return it == itemIndex.constEnd() ? nullptr : &items[*it];
+    }
+
+    int orderOf(const Team* t) const
+    {
+        auto it = std::find(order.begin(), order.end(), t);
+        return it == order.end() ? -1 : int(it - order.begin());
+    }
+
+    /// Removes the holes of a group so that row positions follow from slots again.
+    void compact(Team* t)
+    {
+        if (t->holes == 0) {
+            return;
+        }
+        int write = t->head;
+        for (int read = t->head; read < int(t->rows.size()); ++read) {
+            const int index = t->rows[read];
+            if (index >= 0) {
+                t->rows[write] = index;
+                items[index].slot = write;
+                ++write;
+            }
+        }
+        t->rows.resize(write);
+        t->holes = 0;
+    }
+
+    void appendRow(Team* t, int index)
+    {
+        t->rows.push_back(index);
+        items[index].slot = int(t->rows.size()) - 1;
+        ++t->live;
+    }
+
+    void prependRow(Team* t, int index)
+    {
+        if (t->head == 0) {
+            // Make room at the front in proportion to the size, so repeated top insertions stay cheap.
+            const int room = std::max(8, int(t->rows.size()) / 2);
+            std::vector<int> grown(room + t->rows.size(), -1);
+            std::copy(t->rows.begin(), t->rows.end(), grown.begin() + room);
+            t->rows.swap(grown);
+            for (int s = room; s < int(t->rows.size()); ++s) {
+                if (t->rows[s] >= 0) {
+                    items[t->rows[s]].slot = s;
+                }
+            }
+            t->head = room;
+        }
+        --t->head;
+        t->rows[t->head] = index;
+        items[index].slot = t->head;
+        ++t->live;
+    }
+
+    void removeRow(Item& it)
+    {
+        Team* t = it.team;
+        const int slot = it.slot;
+        t->rows[slot] = -1;
+        --t->live;
+        if (t->live == 0) {
+            t->rows.clear();
+            t->head = 0;
+            t->holes = 0;
+        } else if (slot == t->head) {
+            while (t->rows[t->head] < 0) {
+                if (t->head != slot) {
+                    --t->holes;
+                }
+                ++t->head;
+            }
+        } else if (slot == int(t->rows.size()) - 1) {
+            t->rows.pop_back();
+            while (t->rows.back() < 0) {
+                t->rows.pop_back();
+                --t->holes;
+            }
+        } else {
+            ++t->holes;
+        }
+        it.slot = -1;
+    }
+
+    void freeItem(int index)
+    {
+        Item& it = items[index];
+        itemIndex.remove(it.id);
+        it = Item();
+        freeItems.push_back(index);
+    }
+
+    int allocItem()
+    {
+        if (!freeItems.empty()) {
+            const int index = freeItems.back();
+            freeItems.pop_back();
+            return index;
+        }
+        items.emplace_back();
+        return int(items.size()) - 1;
+    }
+
+    void removeAllItems(Team* t)
+    {
+        if (selected) {
+            const Item* sel = item(selected);
+            if (sel && sel->team == t) {
+                selected = 0;
+            }
+        }
+        for (int s = t->head; s < int(t->rows.size()); ++s) {
+            if (t->rows[s] >= 0) {
+                freeItem(t->rows[s]);
+            }
+        }
+        std::vector<int>().swap(t->rows);
+        t->head = 0;
+        t->holes = 0;
+        t->live = 0;
+    }
+
+    /// Row positions changed: recompute them once, when the event loop gets to it or when asked first.
+    void invalidate()
+    {
+        layoutDirty = true;
+        if (!layoutPosted) {
+            layoutPosted = true;
+            QCoreApplication::postEvent(q, new QEvent(QEvent::LayoutRequest));
+        }
+    }
+
+    void ensureLayout()
+    {
+        if (!layoutDirty) {
+            return;
+        }
+        qint64 y = 0;
+        for (Team* t : order) {
+            t->top = y;
+            y += t->height();
+        }
+        total = y;
+        layoutDirty = false;
+        q->setContentHeight(total);
+    }
+
+    /// Content y of an item's row, -1 when the row is not shown.
+    qint64 itemTop(Item& it)
+    {
+        Team* t = it.team;
+        if (!t->declared || !t->showsItems()) {
+            return -1;
+        }
+        ensureLayout();
+        compact(t);
+        return t->top + t->headerHeight + qint64(it.slot - t->head) * kItemHeight;
+    }
+
+    /// The group whose rows cover content y (the last one starting at or above it).
+    std::vector<Team*>::const_iterator teamAt(qint64 y) const
+    {
+        auto it = std::upper_bound(order.begin(), order.end(), y, [](qint64 v, const Team* t) { return v < t->top; });
+        return it == order.begin() ? order.begin() : it - 1;
+    }
+
+    Hit hitTest(const QPoint& pos)
+    {
+        ensureLayout();
+        if (!q->rect().contains(pos)) {
+            return {};
+        }
+        const qint64 y = qint64(pos.y()) + q->scrollOffset();
+        if (y < 0 || y >= total || order.empty()) {
+            return {};
+        }
+        Team* t = *teamAt(y);
+        const qint64 within = y - t->top;
+        if (within < t->headerHeight) {
+            return {t->id, 0};
+        }
+        if (!t->showsItems()) {
+            return {};
+        }
+        const qint64 row = (within - t->headerHeight) / kItemHeight;
+        if (row >= t->live) {
+            return {};
+        }
+        compact(t);
+        return {t->id, items[t->rows[t->head + row]].id};
+    }
+
+    int itemX(const Team* t) const { return kPad + (t->headerHeight > 0 ? kIndent : 0); }
+
+    const QPixmap& neutral()
+    {
+        const qreal dpr = q->devicePixelRatioF();
+        if (neutralIcon.isNull() || neutralIcon.devicePixelRatio() != dpr) {
+            neutralIcon = drawNeutralIcon(dpr);
+        }
+        return neutralIcon;
+    }
+
+    /// The icon of an item; asks the icon source the first time.
+    QPixmap iconFor(int index)
+    {
+        if (!items[index].icon.isNull()) {
+            return items[index].icon;
+        }
+        if (items[index].iconAsked || !iconSource) {
+            return neutral();
+        }
+        items[index].iconAsked = true;
+        const int id = items[index].id;
+        QPixmap pixmap = iconSource(id);
+        if (pixmap.isNull()) {
+            return neutral();
+        }
+        const QSizeF size = logicalSize(pixmap);
+        if (size.width() > kIconSize || size.height() > kIconSize) {
+            pixmap = scaledToIcon(pixmap, q->devicePixelRatioF());
+        }
+        // The source may have changed the tree; find the item again.
+        if (Item* it = item(id)) {
+            it->icon = pixmap;
+        }
+        return pixmap;
+    }
+
+    QPixmap fitted(const QPixmap& pixmap)
+    {
+        const QSizeF size = logicalSize(pixmap);
+        if (size.width() <= kIconSize && size.height() <= kIconSize) {
+            return pixmap;
+        }
+        const qreal dpr = q->devicePixelRatioF();
+        if (dpr != scaledDpr || scaledIcons.size() > kScaledCacheLimit) {
+            scaledIcons.clear();
+            scaledDpr = dpr;
+        }
+        auto it = scaledIcons.constFind(pixmap.cacheKey());
+        if (it != scaledIcons.constEnd()) {
+            return *it;
+        }
+        const QPixmap scaled = scaledToIcon(pixmap, dpr);
+        scaledIcons.insert(pixmap.cacheKey(), scaled);
+        return scaled;
+    }
+
+    void paintHighlight(QPainter& p, const QRect& row, const QColor& color)
+    {
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawRoundedRect(QRectF(row).adjusted(4, 1.5, -4, -1.5), 5, 5);
+    }
+
+    void paintHeader(QPainter& p, const Team* t, const QRect& row, const QFont& headerFont)
+    {
+        if (hover == Hit{t->id, 0}) {
+            paintHighlight(p, row, kHoverColor);
+        }
+        const qreal cx = kPad + 5, cy = row.center().y() + 0.5;
+        QPainterPath chevron;
+        if (t->open) {
+            chevron.moveTo(cx - 4, cy - 2);
+            chevron.lineTo(cx, cy + 2);
+            chevron.lineTo(cx + 4, cy - 2);
+        } else {
+            chevron.moveTo(cx - 2, cy - 4);
+            chevron.lineTo(cx + 2, cy);
+            chevron.lineTo(cx - 2, cy + 4);
+        }
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(kChevronColor, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(chevron);
+
+        const int textLeft = kPad + 16;
+        const QString count = QString::number(t->live);
+        const QFontMetrics countMetrics(q->font());
+        const int countWidth = countMetrics.horizontalAdvance(count);
+        const int countLeft = row.right() - kPad - countWidth;
+        p.setPen(kCountColor);
+        p.setFont(q->font());
+        p.drawText(QRect(countLeft, row.top(), countWidth + 1, row.height()), Qt::AlignVCenter | Qt::AlignRight, count);
+
+        p.setFont(headerFont);
+        p.setPen(kTextColor);
+        const QFontMetrics metrics(headerFont);
+        const int width = std::max(0, countLeft - kPad - textLeft);
+        p.drawText(QRect(textLeft, row.top(), width, row.height()),
+                   Qt::AlignVCenter | Qt::AlignLeft,
+                   metrics.elidedText(t->name, Qt::ElideRight, width));
+
+        p.setPen(QPen(kSeparatorColor, 1));
+        p.drawLine(QPointF(kPad, row.bottom() + 0.5), QPointF(row.right() - kPad, row.bottom() + 0.5));
+    }
+
+    void paintItem(QPainter& p, int index, const QRect& row, const QFontMetrics& metrics)
+    {
+        const int id = items[index].id;
+        const Team* t = items[index].team;
+        if (selected == id) {
+            paintHighlight(p, row, kSelectColor);
+        } else if (hover.item == id) {
+            paintHighlight(p, row, kHoverColor);
+        }
+        const int x = itemX(t);
+        const QPixmap icon = fitted(iconFor(index));
+        const QSizeF size = logicalSize(icon);
+        const QRectF box(x, row.top() + (kItemHeight - kIconSize) / 2, kIconSize, kIconSize);
+        const QRectF target(box.left() + (kIconSize - size.width()) / 2,
+                            box.top() + (kIconSize - size.height()) / 2,
+                            size.width(),
+                            size.height());
+        p.drawPixmap(target, icon, QRectF(icon.rect()));
+
+        const int textLeft = x + kIconSize + kPad;
+        const int width = std::max(0, row.right() - kPad - textLeft);
+        p.setPen(kTextColor);
+        p.drawText(QRect(textLeft, row.top(), width, row.height()),
+                   Qt::AlignVCenter | Qt::AlignLeft,
+                   metrics.elidedText(items[index].name, Qt::ElideRight, width));
+    }
+
+    void setHover(const Hit& hit)
+    {
+        if (hit != hover) {
+            hover = hit;
+            q->update();
+        }
+    }
+
+    void refreshHover()
+    {
+        setHover(q->underMouse() ? hitTest(q->mapFromGlobal(QCursor::pos())) : Hit());
+    }
+
+    void select(int itemId)
+    {
+        selected = itemId;
+        if (Item* it = item(itemId)) {
+            const qint64 top = itemTop(*it);
+            if (top >= 0) {
+                q->ensureContentVisible(top, kItemHeight);
+            }
+        }
+        q->update();
+    }
+
+    /// First or last item of the shown groups from position `from` of the group order, walking by `step`.
+    int edgeItem(int from, int step)
+    {
+        for (int pos = from; pos >= 0 && pos < int(order.size()); pos += step) {
+            Team* t = order[pos];
+            if (t->showsItems() && t->live > 0) {
+                compact(t);
+                return items[step > 0 ? t->rows[t->head] : t->rows.back()].id;
+            }
+        }
+        return 0;
+    }
+
+    void walk(int step)
+    {
+        const Item* current = selected ? item(selected) : nullptr;
+        int next = 0;
+        if (!current || !current->team->declared) {
+            next = step > 0 ? edgeItem(0, 1) : edgeItem(int(order.size()) - 1, -1);
+        } else {
+            Team* t = current->team;
+            if (t->showsItems()) {
+                compact(t);
+                const int slot = current->slot + step;
+                if (slot >= t->head && slot < int(t->rows.size())) {
+                    next = items[t->rows[slot]].id;
+                }
+            }
+            if (!next) {
+                next = edgeItem(orderOf(t) + step, step);
+            }
+        }
+        if (next) {
+            select(next);
+        }
+    }
+};
+
+QQTree::QQTree(QWidget* parent)
+    : QScrollWidget(parent)
+    , d(new Private(this))
+{
+    setMouseTracking(true);
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+QQTree::~QQTree()
+{
+    delete d;
+}
+
+void QQTree::setIconSource(IconSource source)
+{
+    d->iconSource = std::move(source);
+    update();
+}
+
+void QQTree::addTeam(int id, const QString& name, int reserved, bool open)
+{
+    Q_UNUSED(reserved)
+    // Id 0 means "no group" in the signals; such a group could never be told apart from empty space.
+    if (id == 0) {
+        return;
+    }
+    std::unique_ptr<Team>& slot = d->teams[id];
+    if (!slot) {
+        slot = std::make_unique<Team>();
+        slot->id = id;
+    }
+    Team* t = slot.get();
+    t->name = name;
+    t->open = open;
+    if (!t->declared) {
+        t->declared = true;
+        d->order.push_back(t);
+    }
+    d->invalidate();
+}
+
+void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap& icon, bool toTop)
+{
+    // Id 0 means "no item" in the signals.
+    if (itemId == 0) {
+        return;
+    }
+    // An id is shown once: a row with the same id makes way for the new one.
+    if (Item* old = d->item(itemId)) {
+        const int oldIndex = d->itemIndex.value(itemId);
+        d->removeRow(*old);
+        d->freeItem(oldIndex);
+    }
+    std::unique_ptr<Team>& slot = d->teams[teamId];
+    if (!slot) {
+        slot = std::make_unique<Team>();
+        slot->id = teamId;
+    }
+    Team* t = slot.get();
+    const int index = d->allocItem();
+    Item& it = d->items[index];
+    it.id = itemId;
+    it.team = t;
+    it.name = name;
+    it.icon = icon;
+    d->itemIndex.insert(itemId, index);
+    if (toTop) {
+        d->prependRow(t, index);
+    } else {
+        d->appendRow(t, index);
+    }
+    d->invalidate();
+}
+
+void QQTree::updateTeam(int id, const QString& name)
+{
+    if (Team* t = d->team(id)) {
+        t->name = name;
+        update();
+    }
+}
+
+void QQTree::updateItem(int itemId, const QString& name, const QString& extra)
+{
+    Q_UNUSED(extra)
+    if (Item* it = d->item(itemId)) {
+        it->name = name;
+        update();
+    }
+}
+
+void QQTree::delTeam(int id)
+{
+    Team* t = d->team(id);
+    if (!t) {
+        return;
+    }
+    d->removeAllItems(t);
+    if (t->declared) {
+        d->order.erase(d->order.begin() + d->orderOf(t));
+    }
+    if (d->hover.team == id) {
+        d->hover = Hit();
+    }
+    d->teams.erase(id);
+    d->invalidate();
+}
+
+void QQTree::delItem(int itemId)
+{
+    auto found = d->itemIndex.constFind(itemId);
+    if (found == d->itemIndex.constEnd()) {
+        return;
+    }
+    const int index = *found;
+    d->removeRow(d->items[index]);
+    d->freeItem(index);
+    if (d->selected == itemId) {
+        d->selected = 0;
+    }
+    if (d->hover.item == itemId) {
+        d->hover = Hit();
+    }
+    d->invalidate();
+}
+
+void QQTree::clearTeam(int id)
+{
+    if (Team* t = d->team(id)) {
+        d->removeAllItems(t);
+        if (d->hover.team == id) {
+            d->hover = Hit();
+        }
+        d->invalidate();
+    }
+}
+
+void QQTree::setTeamOpen(int id, bool open)
+{
+    Team* t = d->team(id);
+    if (t && t->open != open) {
+        t->open = open;
+        d->invalidate();
+    }
+}
+
+void QQTree::setTeamHeight(int id, int height)
+{
+    if (Team* t = d->team(id)) {
+        t->headerHeight = std::clamp(height, 0, kMaxHeaderHeight);
+        d->invalidate();
+    }
+}
+
+int QQTree::getTeamCount() const
+{
+    return int(d->order.size());
+}
+
+int QQTree::getLastTeamId() const
+{
+    return d->order.empty() ? 0 : d->order.back()->id;
+}
+
+int QQTree::moveTeamUp(int id)
+{
+    const int pos = d->orderOf(d->shownTeam(id));
+    if (pos <= 0) {
+        return 0;
+    }
+    std::swap(d->order[pos], d->order[pos - 1]);
+    d->invalidate();
+    return d->order[pos]->id;
+}
+
+int QQTree::moveTeamDown(int id)
+{
+    const int pos = d->orderOf(d->shownTeam(id));
+    if (pos < 0 || pos + 1 >= int(d->order.size())) {
+        return 0;
+    }
+    std::swap(d->order[pos], d->order[pos + 1]);
+    d->invalidate();
+    return d->order[pos]->id;
+}
+
+int QQTree::moveItemUp(int teamId, int itemId)
+{
+    Item* it = d->item(itemId);
+    if (!it || it->team->id != teamId) {
+        return 0;
+    }
+    Team* t = it->team;
+    d->compact(t);
+    if (it->slot <= t->head) {
+        return 0;
+    }
+    const int index = t->rows[it->slot];
+    const int partner = t->rows[it->slot - 1];
+    std::swap(t->rows[it->slot], t->rows[it->slot - 1]);
+    d->items[partner].slot = it->slot;
+    d->items[index].slot = it->slot - 1;
+    update();
+    return d->items[partner].id;
+}
+
+int QQTree::moveItemDown(int teamId, int itemId)
+{
+    Item* it = d->item(itemId);
+    if (!it || it->team->id != teamId) {
+        return 0;
+    }
+    Team* t = it->team;
+    d->compact(t);
+    if (it->slot + 1 >= int(t->rows.size())) {
+        return 0;
+    }
+    const int index = t->rows[it->slot];
+    const int partner = t->rows[it->slot + 1];
+    std::swap(t->rows[it->slot], t->rows[it->slot + 1]);
+    d->items[partner].slot = it->slot;
+    d->items[index].slot = it->slot + 1;
+    update();
+    return d->items[partner].id;
+}
+
+void QQTree::selectItem(int teamId, int itemId)
+{
+    Item* it = d->item(itemId);
+    if (!it || it->team->id != teamId || !it->team->declared) {
+        return;
+    }
+    // A selected row is meant to be seen: open its group.
+    setTeamOpen(teamId, true);
+    d->select(itemId);
+}
+
+void QQTree::selectUp()
+{
+    d->walk(-1);
+}
+
+void QQTree::selectNext()
+{
+    d->walk(1);
+}
+
+void QQTree::getSelectItem(int& teamId, int& itemId) const
+{
+    const Item* it = d->selected ? d->item(d->selected) : nullptr;
+    teamId = it ? it->team->id : 0;
+    itemId = it ? it->id : 0;
+}
+
+int QQTree::itemCount(int teamId) const
+{
+    const Team* t = d->team(teamId);
+    return t ? t->live : 0;
+}
+
+QList<int> QQTree::itemIds(int teamId) const
+{
+    QList<int> ids;
+    if (Team* t = d->team(teamId)) {
+        d->compact(t);
+        ids.reserve(t->live);
+        for (int s = t->head; s < int(t->rows.size()); ++s) {
+            ids.append(d->items[t->rows[s]].id);
+        }
+    }
+    return ids;
+}
+
+QList<int> QQTree::teamIds() const
+{
+    QList<int> ids;
+    ids.reserve(int(d->order.size()));
+    for (const Team* t : d->order) {
+        ids.append(t->id);
+    }
+    return ids;
+}
+
+bool QQTree::isTeamOpen(int teamId) const
+{
+    const Team* t = d->team(teamId);
+    return t && t->open;
+}
+
+QString QQTree::itemName(int itemId) const
+{
+    const Item* it = d->item(itemId);
+    return it ? it->name : QString();
+}
+
+QString QQTree::teamName(int teamId) const
+{
+    const Team* t = d->team(teamId);
+    return t ? t->name : QString();
+}
+
+bool QQTree::hasItem(int itemId) const
+{
+    return d->itemIndex.contains(itemId);
+}
+
+QRect QQTree::teamRect(int teamId) const
+{
+    const Team* t = d->shownTeam(teamId);
+    if (!t || t->headerHeight == 0) {
+        return QRect();
+    }
+    d->ensureLayout();
+    return QRect(0, int(t->top - scrollOffset()), width(), t->headerHeight);
+}
+
+QRect QQTree::itemRect(int itemId) const
+{
+    Item* it = d->item(itemId);
+    const qint64 top = it ? d->itemTop(*it) : -1;
+    if (top < 0) {
+        return QRect();
+    }
+    return QRect(0, int(top - scrollOffset()), width(), kItemHeight);
+}
+
+void QQTree::paintEvent(QPaintEvent* event)
+{
+    d->ensureLayout();
+    if (d->order.empty()) {
+        return;
+    }
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRect clip = event->rect();
+    const qint64 offset = scrollOffset();
+    const qint64 y0 = offset + clip.top();
+    const qint64 y1 = offset + clip.bottom() + 1;
+    QFont headerFont = font();
+    headerFont.setWeight(QFont::DemiBold);
+    const QFontMetrics metrics(font());
+    const int w = width();
+
+    // Index-based walk: the icon source is called while painting and must not leave a dangling iterator.
+    for (size_t pos = d->teamAt(y0) - d->order.begin(); pos < d->order.size(); ++pos) {
+        Team* t = d->order[pos];
+        if (t->top >= y1) {
+            break;
+        }
+        if (t->headerHeight > 0 && t->top + t->headerHeight > y0) {
+            d->paintHeader(p, t, QRect(0, int(t->top - offset), w, t->headerHeight), headerFont);
+            p.setFont(font());
+        }
+        if (!t->showsItems() || t->live == 0) {
+            continue;
+        }
+        d->compact(t);
+        const qint64 itemsTop = t->top + t->headerHeight;
+        const qint64 first = std::max<qint64>(0, (y0 - itemsTop) / kItemHeight);
+        const qint64 last = std::min<qint64>(t->live - 1, (y1 - 1 - itemsTop) / kItemHeight);
+        for (qint64 row = first; row <= last; ++row) {
+            if (pos >= d->order.size() || d->order[pos] != t || t->head + row >= qint64(t->rows.size())) {
+                return;
+            }
+            const int index = t->rows[t->head + row];
+            const QRect rect(0, int(itemsTop + row * kItemHeight - offset), w, kItemHeight);
+            d->paintItem(p, index, rect, metrics);
+        }
+    }
+}
+
+void QQTree::mousePressEvent(QMouseEvent* event)
+{
+    const Hit hit = d->hitTest(event->position().toPoint());
+    d->pressed = hit;
+    if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) {
+        return;
+    }
+    if (hit.item) {
+        d->selected = hit.item;
+        update();
+    } else if (hit.team && event->button() == Qt::LeftButton) {
+        Team* t = d->team(hit.team);
+        setTeamOpen(hit.team, !t->open);
+    } else if (!hit.team && event->button() == Qt::LeftButton) {
+        d->selected = 0;
+        update();
+    }
+}
+
+void QQTree::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::RightButton) {
+        return;
+    }
+    const Hit hit = d->hitTest(event->position().toPoint());
+    emit RClicked(hit.team, hit.item);
+}
+
+void QQTree::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        // A fast second right click is still a right click.
+        mousePressEvent(event);
+        return;
+    }
+    // The first click of the pair has already opened or closed a group; the second one does not undo it.
+    const Hit hit = d->hitTest(event->position().toPoint());
+    if (hit.item) {
+        d->selected = hit.item;
+        update();
+    }
+    emit DbClicked(hit.team, hit.item);
+}
+
+void QQTree::mouseMoveEvent(QMouseEvent* event)
+{
+    d->setHover(d->hitTest(event->position().toPoint()));
+}
+
+void QQTree::leaveEvent(QEvent* event)
+{
+    d->setHover(Hit());
+    QScrollWidget::leaveEvent(event);
+}
+
+void QQTree::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+        selectUp();
+        break;
+    case Qt::Key_Down:
+        selectNext();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        int teamId = 0, itemId = 0;
+        getSelectItem(teamId, itemId);
+        if (itemId) {
+            emit DbClicked(teamId, itemId);
+        }
+        break;
+    }
+    default:
+        // Page keys and the like go on to the scroll area.
+        QScrollWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void QQTree::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (hasLocalFiles(event->mimeData())) {
+        chooseDropAction(event);
+        d->setHover(d->hitTest(event->position().toPoint()));
+    } else {
+        event->ignore();
+    }
+}
+
+void QQTree::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (hasLocalFiles(event->mimeData())) {
+        chooseDropAction(event);
+        d->setHover(d->hitTest(event->position().toPoint()));
+    } else {
+        event->ignore();
+    }
+}
+
+void QQTree::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    d->setHover(Hit());
+    event->accept();
+}
+
+void QQTree::dropEvent(QDropEvent* event)
+{
+    d->setHover(Hit());
+    if (!hasLocalFiles(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    const Hit hit = d->hitTest(event->position().toPoint());
+    chooseDropAction(event);
+    emit sig_dragEvent(event, hit.team, hit.item);
+}
+
+void QQTree::resizeEvent(QResizeEvent* event)
+{
+    QScrollWidget::resizeEvent(event);
+    d->ensureLayout();
+}
+
+bool QQTree::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::LayoutRequest:
+        d->layoutPosted = false;
+        d->ensureLayout();
+        d->refreshHover();
+        update();
+        return true;
+    case QEvent::ToolTip: {
+        // Names cut short by the row width show whole in a tool tip.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const Hit hit = d->hitTest(help->pos());
+        const Item* it = hit.item ? d->item(hit.item) : nullptr;
+        if (it) {
+            const int textLeft = d->itemX(it->team) + kIconSize + kPad;
+            const int available = width() - kPad - textLeft;
+            if (QFontMetrics(font()).horizontalAdvance(it->name) > available) {
+                QToolTip::showText(help->globalPos(), it->name, this, itemRect(it->id));
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    default:
+        return QScrollWidget::event(event);
+    }
+}
+
+void QQTree::scrollOffsetChanged(int offset)
+{
+    QScrollWidget::scrollOffsetChanged(offset);
+    d->refreshHover();
+}

@@ -1,0 +1,213 @@
+#include "qscrollwidget.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QResizeEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <limits>
+
+namespace
+{
+// Pixels scrolled per wheel step (Qt scrolls three steps per notch).
+constexpr int kSingleStep = 20;
+
+// Used when the compiled-in scroll bar style is not available: a slim, quiet bar all the same.
+const char* const kFallbackBarStyle = "QScrollBar:vertical{background:transparent;width:8px;margin:2px 1px 2px 1px;}"
+                                      "QScrollBar::handle:vertical{background:rgba(0,0,0,70);border-radius:3px;"
+                                      "min-height:24px;}"
+                                      "QScrollBar::handle:vertical:hover{background:rgba(0,0,0,110);}"
+                                      "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0;}"
+                                      "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical"
+                                      "{background:transparent;}";
+} // namespace
+
+/// The scroll area of a QScrollWidget. It holds no widget of its own (so QScrollArea leaves the scroll bar
+/// ranges alone); the page is a plain child of the viewport and is kept the viewport's size.
+class QScrollWidgetArea : public QScrollArea
+{
+public:
+    QScrollWidgetArea(QScrollWidget* page, QWidget* parent)
+        : QScrollArea(parent)
+        , m_page(page)
+    {
+    }
+
+    ~QScrollWidgetArea() override
+    {
+        // The page is deleted with the viewport below; it must not try to delete this area again.
+        if (m_page) {
+            m_page->m_scroll = nullptr;
+        }
+    }
+
+    void forgetPage() { m_page = nullptr; }
+
+protected:
+    bool viewportEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize && m_page) {
+            m_page->fitViewport();
+        }
+        return QScrollArea::viewportEvent(event);
+    }
+
+    void scrollContentsBy(int, int) override
+    {
+        // The page draws from the scroll offset itself; nothing is moved.
+    }
+
+private:
+    QScrollWidget* m_page;
+};
+
+QScrollWidget::QScrollWidget(QWidget* parent)
+    : QWidget(nullptr)
+{
+    auto* area = new QScrollWidgetArea(this, parent);
+    m_scroll = area;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setFocusPolicy(Qt::NoFocus);
+    // Transparent all the way down, so the skinned window shows through.
+    area->setAutoFillBackground(false);
+    area->viewport()->setAutoFillBackground(false);
+
+    QScrollBar* bar = area->verticalScrollBar();
+    QFile qss(QStringLiteral(":/res/qss/scrollbar.qss"));
+    if (qss.open(QIODevice::ReadOnly)) {
+        bar->setStyleSheet(QString::fromUtf8(qss.readAll()));
+    } else {
+        bar->setStyleSheet(QString::fromLatin1(kFallbackBarStyle));
+    }
+    bar->setSingleStep(kSingleStep);
+    bar->setRange(0, 0);
+    connect(bar, &QScrollBar::valueChanged, this, [this](int value) { scrollOffsetChanged(value); });
+
+    QWidget::setParent(area->viewport());
+    QWidget::setGeometry(area->viewport()->rect());
+    QWidget::setVisible(true);
+}
+
+QScrollWidget::~QScrollWidget()
+{
+    if (m_scroll) {
+        // Deleted on its own (not through the area): take the page out first, then remove the area.
+        static_cast<QScrollWidgetArea*>(m_scroll)->forgetPage();
+        QScrollArea* area = m_scroll;
+        m_scroll = nullptr;
+        QWidget::setParent(nullptr);
+        delete area;
+    }
+}
+
+void QScrollWidget::setGeometry(const QRect& rect)
+{
+    if (m_scroll) {
+        m_scroll->setGeometry(rect);
+    }
+}
+
+void QScrollWidget::show()
+{
+    if (m_scroll) {
+        m_scroll->show();
+    }
+}
+
+void QScrollWidget::hide()
+{
+    if (m_scroll) {
+        m_scroll->hide();
+    }
+}
+
+QScrollArea* QScrollWidget::getScroll() const
+{
+    return m_scroll;
+}
+
+QScrollBar* QScrollWidget::verticalBar() const
+{
+    return m_scroll ? m_scroll->verticalScrollBar() : nullptr;
+}
+
+void QScrollWidget::setContentHeight(qint64 height)
+{
+    m_contentHeight = std::max<qint64>(0, height);
+    updateRange();
+}
+
+int QScrollWidget::scrollOffset() const
+{
+    QScrollBar* bar = verticalBar();
+    return bar ? bar->value() : 0;
+}
+
+void QScrollWidget::setScrollOffset(int offset)
+{
+    if (QScrollBar* bar = verticalBar()) {
+        bar->setValue(offset);
+    }
+}
+
+void QScrollWidget::ensureContentVisible(qint64 top, int height)
+{
+    const qint64 offset = scrollOffset();
+    const int page = this->height();
+    if (top < offset) {
+        setScrollOffset(static_cast<int>(top));
+    } else if (top + height > offset + page) {
+        setScrollOffset(static_cast<int>(std::min<qint64>(top + height - page, top)));
+    }
+}
+
+void QScrollWidget::scrollOffsetChanged(int)
+{
+    update();
+}
+
+void QScrollWidget::updateRange()
+{
+    QScrollBar* bar = verticalBar();
+    if (!bar) {
+        return;
+    }
+    const int page = m_scroll->viewport()->height();
+    const qint64 maximum = std::clamp<qint64>(m_contentHeight - page, 0, std::numeric_limits<int>::max() - page);
+    bar->setPageStep(std::max(page, 1));
+    bar->setRange(0, static_cast<int>(maximum));
+}
+
+void QScrollWidget::fitViewport()
+{
+    if (!m_scroll || m_fitting) {
+        return;
+    }
+    m_fitting = true;
+    const QRect target = m_scroll->viewport()->rect();
+    if (geometry() != target) {
+        QWidget::setGeometry(target);
+    }
+    m_fitting = false;
+    updateRange();
+}
+
+void QScrollWidget::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_scroll && size() != m_scroll->viewport()->size()) {
+        fitViewport();
+    }
+}
+
+void QScrollWidget::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (m_scroll && pos() != QPoint(0, 0)) {
+        fitViewport();
+    }
+}
