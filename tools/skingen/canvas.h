@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+class QPainter;
+
+/// Small helpers shared by every drawing: fresh transparent images, painters with the right hints and saving.
+namespace Canvas
+{
+/// A transparent premultiplied ARGB image of the given size.
+QImage blank(int width, int height);
+/// Sets antialiasing and smooth scaling on a painter.
+void prepare(QPainter& painter);
+/// Writes the image as PNG, creating the folders on the way; prints the reason and returns false on failure.
+bool save(const QImage& image, const QString& path);
+} // namespace Canvas

@@ -1,0 +1,313 @@
+#include "skinpainter.h"
+
+#include "canvas.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+namespace
+{
+constexpr int SkyHeight = 130;
+
+QColor withAlpha(QColor c, int alpha)
+{
+    c.setAlpha(alpha);
+    return c;
+}
+
+QColor mix(const QColor& a, const QColor& b, qreal t)
+{
+    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * t),
+                            float(a.greenF() + (b.greenF() - a.greenF()) * t),
+                            float(a.blueF() + (b.blueF() - a.blueF()) * t),
+                            float(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
+}
+
+/// A band from the left to the right edge whose top follows a gentle wave, filled down to `bottom`.
+QPainterPath wave(qreal baseY, qreal amplitude, qreal phase, qreal bottom)
+{
+    QPainterPath path;
+    const qreal w = SkinPainter::WindowWidth;
+    path.moveTo(0, bottom);
+    path.lineTo(0, baseY + amplitude * phase);
+    path.cubicTo(w * 0.3, baseY - amplitude, w * 0.55, baseY + amplitude * 1.4, w, baseY - amplitude * phase);
+    path.lineTo(w, bottom);
+    path.closeSubpath();
+    return path;
+}
+
+/// A cloud: a flat base with three bumps, fitted to the rectangle.
+QPainterPath cloud(const QRectF& r)
+{
+    QPainterPath path;
+    const qreal h = r.height();
+    path.addRoundedRect(QRectF(r.left(), r.bottom() - h * 0.45, r.width(), h * 0.45), h * 0.22, h * 0.22);
+    path.addEllipse(QRectF(r.left() + r.width() * 0.12, r.top() + h * 0.28, h * 0.62, h * 0.62));
+    path.addEllipse(QRectF(r.left() + r.width() * 0.34, r.top(), h * 0.82, h * 0.82));
+    path.addEllipse(QRectF(r.left() + r.width() * 0.6, r.top() + h * 0.22, h * 0.66, h * 0.66));
+    return path.simplified();
+}
+
+/// A leaf with its tip at `tip`, `length` long, turned by `angle` degrees.
+void leaf(QPainter& p, QPointF base, qreal length, qreal angle, const QColor& fill, const QColor& vein)
+{
+    p.save();
+    p.translate(base);
+    p.rotate(angle);
+    QPainterPath path;
+    path.moveTo(0, 0);
+    path.cubicTo(length * 0.3, -length * 0.32, length * 0.75, -length * 0.3, length, 0);
+    path.cubicTo(length * 0.75, length * 0.3, length * 0.3, length * 0.32, 0, 0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawPath(path);
+    p.setPen(QPen(vein, 1.0, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(length * 0.08, 0), QPointF(length * 0.85, 0));
+    p.restore();
+}
+} // namespace
+
+SkinPainter::SkinPainter(const SkinPalette& palette) : m_palette(palette) {}
+
+QImage SkinPainter::windowImage() const
+{
+    QImage image = Canvas::blank(WindowWidth, WindowHeight);
+    QPainter p(&image);
+    Canvas::prepare(p);
+    const SkinPalette& c = m_palette;
+
+    // The list area: a pale, almost flat field, darkening only in the last few per cent behind the bottom row.
+    QLinearGradient g(0, 0, 0, WindowHeight);
+    g.setColorAt(0, c.panelTop);
+    g.setColorAt(0.5, mix(c.panelTop, c.panelBottom, 0.5));
+    g.setColorAt(0.935, c.panelBottom);
+    g.setColorAt(0.965, mix(c.panelBottom, c.footer, 0.75));
+    g.setColorAt(1, c.footer);
+    p.fillRect(image.rect(), g);
+
+    // A faint large arc of the accent in the lower right corner gives the list some depth without touching
+    // legibility.
+    QRadialGradient glow(QPointF(WindowWidth * 1.05, WindowHeight * 0.9), WindowWidth * 0.9);
+    glow.setColorAt(0, withAlpha(c.accent, c.number == 4 ? 22 : 18));
+    glow.setColorAt(1, withAlpha(c.accent, 0));
+    p.fillRect(QRectF(0, WindowHeight * 0.4, WindowWidth, WindowHeight * 0.54), glow);
+    return image;
+}
+
+QImage SkinPainter::bandImage() const
+{
+    QImage image = Canvas::blank(WindowWidth, BandHeight);
+    QPainter p(&image);
+    Canvas::prepare(p);
+    p.save();
+    p.setClipRect(0, 0, WindowWidth, SkyHeight);
+    paintSky(p);
+    switch (m_palette.number) {
+    case 2:
+        paintGreen(p);
+        break;
+    case 3:
+        paintSunset(p);
+        break;
+    case 4:
+        paintNight(p);
+        break;
+    default:
+        paintSkyBlue(p);
+        break;
+    }
+    p.restore();
+    paintTabStrip(p);
+    return image;
+}
+
+QImage SkinPainter::previewImage(const QImage& searchStrip, const QImage& logo) const
+{
+    QImage full = windowImage();
+    {
+        QPainter p(&full);
+        Canvas::prepare(p);
+        p.drawImage(0, 0, bandImage());
+        p.drawImage(QRect(0, 100, WindowWidth, 30), searchStrip);
+        p.drawImage(QRect(14, 36, 50, 50), logo);
+        // Hints of the clock lines and of list rows, so the tile reads as the window it dresses.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, 150));
+        p.drawRoundedRect(QRectF(82, 44, 96, 10), 5, 5);
+        p.drawRoundedRect(QRectF(82, 66, 120, 12), 6, 6);
+        for (int row = 0; row < 3; ++row) {
+            const qreal y = 176 + row * 34;
+            p.setBrush(withAlpha(m_palette.accent, 150));
+            p.drawRoundedRect(QRectF(14, y, 24, 24), 6, 6);
+            p.setBrush(QColor(0x22, 0x22, 0x22, 110));
+            p.drawRoundedRect(QRectF(48, y + 7, 110 - row * 18, 10), 5, 5);
+        }
+    }
+    const QImage top = full.copy(0, 0, WindowWidth, WindowWidth);
+    return top.scaled(PreviewSize, PreviewSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+void SkinPainter::paintSky(QPainter& p) const
+{
+    QLinearGradient g(0, 0, 0, SkyHeight);
+    g.setColorAt(0, m_palette.headerTop);
+    g.setColorAt(1, m_palette.headerBottom);
+    p.fillRect(QRectF(0, 0, WindowWidth, SkyHeight), g);
+}
+
+void SkinPainter::paintSkyBlue(QPainter& p) const
+{
+    const SkinPalette& c = m_palette;
+    // Sunlight from the upper right.
+    QRadialGradient light(QPointF(250, 0), 150);
+    light.setColorAt(0, QColor(255, 255, 255, 120));
+    light.setColorAt(1, QColor(255, 255, 255, 0));
+    p.fillRect(QRectF(0, 0, WindowWidth, SkyHeight), light);
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 120));
+    p.drawPath(cloud(QRectF(150, 38, 70, 26)));
+    p.setBrush(QColor(255, 255, 255, 215));
+    p.drawPath(cloud(QRectF(196, 58, 86, 34)));
+    p.setBrush(QColor(255, 255, 255, 150));
+    p.drawPath(cloud(QRectF(-22, 82, 80, 26)));
+
+    p.setBrush(withAlpha(c.decorDeep, 60));
+    p.drawPath(wave(94, 5, 0.6, SkyHeight));
+    p.setBrush(withAlpha(c.decorLight, 120));
+    p.drawPath(wave(101, 4, -0.8, SkyHeight));
+}
+
+void SkinPainter::paintGreen(QPainter& p) const
+{
+    const SkinPalette& c = m_palette;
+    QRadialGradient light(QPointF(30, 0), 170);
+    light.setColorAt(0, QColor(255, 255, 240, 110));
+    light.setColorAt(1, QColor(255, 255, 240, 0));
+    p.fillRect(QRectF(0, 0, WindowWidth, SkyHeight), light);
+
+    // Rolling hills.
+    p.setPen(Qt::NoPen);
+    QPainterPath far;
+    far.moveTo(0, SkyHeight);
+    far.lineTo(0, 96);
+    far.cubicTo(60, 80, 120, 78, 170, 88);
+    far.cubicTo(210, 96, 240, 76, 270, 74);
+    far.lineTo(270, SkyHeight);
+    far.closeSubpath();
+    p.setBrush(withAlpha(c.decorDeep, 70));
+    p.drawPath(far);
+    QPainterPath near;
+    near.moveTo(0, SkyHeight);
+    near.lineTo(0, 100);
+    near.cubicTo(70, 90, 140, 104, 200, 96);
+    near.cubicTo(230, 92, 255, 90, 270, 92);
+    near.lineTo(270, SkyHeight);
+    near.closeSubpath();
+    p.setBrush(withAlpha(c.decorDeep, 110));
+    p.drawPath(near);
+
+    // A sprig at the right edge, below the title bar buttons.
+    const QColor vein = withAlpha(c.decorLight, 200);
+    leaf(p, QPointF(270, 70), 40, -152, withAlpha(c.accent, 120), vein);
+    leaf(p, QPointF(270, 70), 32, -118, withAlpha(c.decorDeep, 150), vein);
+    leaf(p, QPointF(270, 70), 30, 175, withAlpha(c.decorDeep, 95), vein);
+    p.setBrush(withAlpha(c.decorLight, 170));
+    p.drawEllipse(QPointF(232, 45), 2.2, 2.2);
+    p.drawEllipse(QPointF(220, 58), 1.6, 1.6);
+}
+
+void SkinPainter::paintSunset(QPainter& p) const
+{
+    const SkinPalette& c = m_palette;
+    // Low sun on the right, half set behind the waves.
+    QRadialGradient halo(QPointF(226, 86), 90);
+    halo.setColorAt(0, QColor(255, 244, 214, 170));
+    halo.setColorAt(1, QColor(255, 244, 214, 0));
+    p.fillRect(QRectF(0, 0, WindowWidth, SkyHeight), halo);
+    QLinearGradient sun(0, 52, 0, 104);
+    sun.setColorAt(0, QColor(0xff, 0xf3, 0xc4));
+    sun.setColorAt(1, QColor(0xff, 0xc7, 0x7a));
+    p.setPen(Qt::NoPen);
+    p.setBrush(sun);
+    p.drawEllipse(QPointF(226, 82), 28, 28);
+
+    // Soft streaks of cloud.
+    p.setBrush(QColor(255, 255, 255, 70));
+    p.drawRoundedRect(QRectF(130, 40, 90, 5), 2.5, 2.5);
+    p.drawRoundedRect(QRectF(176, 50, 80, 4), 2, 2);
+
+    p.setBrush(withAlpha(c.decorDeep, 120));
+    p.drawPath(wave(88, 5, 0.7, SkyHeight));
+    p.setBrush(withAlpha(c.accent, 90));
+    p.drawPath(wave(95, 4, -0.6, SkyHeight));
+    p.setBrush(withAlpha(c.headerBottom, 200));
+    p.drawPath(wave(101, 3, 0.4, SkyHeight));
+}
+
+void SkinPainter::paintNight(QPainter& p) const
+{
+    const SkinPalette& c = m_palette;
+    // Stars: fixed positions, so every build draws the same sky.
+    static const qreal stars[][3] = {{96, 12, 1.0},  {128, 22, 0.8}, {150, 9, 1.2},  {176, 24, 0.8}, {205, 30, 1.0},
+                                     {258, 28, 0.9}, {222, 70, 0.8}, {188, 84, 0.7}, {70, 20, 0.7},  {250, 64, 1.1},
+                                     {120, 6, 0.7},  {8, 30, 0.8},   {36, 16, 0.9}};
+    p.setPen(Qt::NoPen);
+    for (const auto& s : stars) {
+        p.setBrush(QColor(255, 255, 255, 150));
+        p.drawEllipse(QPointF(s[0], s[1]), s[2], s[2]);
+    }
+
+    // A crescent moon with a faint halo.
+    QRadialGradient halo(QPointF(238, 50), 36);
+    halo.setColorAt(0, withAlpha(c.decorLight, 90));
+    halo.setColorAt(1, withAlpha(c.decorLight, 0));
+    p.fillRect(QRectF(190, 10, 80, 80), halo);
+    QPainterPath disc;
+    disc.addEllipse(QPointF(238, 50), 11, 11);
+    QPainterPath bite;
+    bite.addEllipse(QPointF(244, 45), 10, 10);
+    p.setBrush(c.decorLight);
+    p.drawPath(disc.subtracted(bite));
+
+    // Two ridges of hills: a far light one and a near dark one, low enough to stay under the clock text.
+    QPainterPath far;
+    far.moveTo(0, SkyHeight);
+    far.lineTo(0, 98);
+    far.lineTo(40, 90);
+    far.lineTo(78, 96);
+    far.lineTo(130, 86);
+    far.lineTo(175, 94);
+    far.lineTo(222, 82);
+    far.lineTo(270, 90);
+    far.lineTo(270, SkyHeight);
+    far.closeSubpath();
+    p.setBrush(withAlpha(c.decorDeep, 110));
+    p.drawPath(far);
+    QPainterPath near;
+    near.moveTo(0, SkyHeight);
+    near.lineTo(0, 100);
+    near.lineTo(54, 95);
+    near.lineTo(104, 100);
+    near.lineTo(160, 93);
+    near.lineTo(214, 99);
+    near.lineTo(248, 91);
+    near.lineTo(270, 95);
+    near.lineTo(270, SkyHeight);
+    near.closeSubpath();
+    p.setBrush(withAlpha(c.decorDeep, 220));
+    p.drawPath(near);
+}
+
+void SkinPainter::paintTabStrip(QPainter& p) const
+{
+    const SkinPalette& c = m_palette;
+    const QRectF strip(0, SkyHeight, WindowWidth, BandHeight - SkyHeight);
+    QLinearGradient g(0, strip.top(), 0, strip.bottom());
+    g.setColorAt(0, mix(c.panelTop, c.headerBottom, 0.35));
+    g.setColorAt(1, mix(c.panelTop, c.headerBottom, 0.18));
+    p.fillRect(strip, g);
+    p.fillRect(QRectF(0, BandHeight - 1, WindowWidth, 1), withAlpha(c.accent, 46));
+}
