@@ -1,0 +1,600 @@
+#include "qqdialog.h"
+
+#include "platform.h"
+#include "qqtab.h"
+#include "qqtree.h"
+#include "qskinbutton.h"
+#include "qskinlabel.h"
+#include "qskinmenu.h"
+#include "skinpath.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QTimer>
+#include <QUrl>
+
+#include <cstdio>
+
+namespace
+{
+const char* const SiteIconPath = "Skins\\icon\\site.png";
+
+/// The id of the single group of the recent and search trees.
+constexpr int SingleGroup = 1;
+} // namespace
+
+QQDialog::QQDialog(QWidget* parent)
+    : BaseWindow(parent, false, QColor(250, 250, 250, 255))
+    , hideHelper(nullptr)
+{
+    // The window's own form: object name, provisional size and plain title.
+    if (objectName().isEmpty()) {
+        setObjectName(QStringLiteral("QQDialog"));
+    }
+    resize(400, 300);
+    QWidget::setWindowTitle(QStringLiteral("QQDialog"));
+
+    BaseWindow::setWindowTitle(QStringLiteral("Brisko桌面"));
+    onSkinChange(nullptr);
+    BaseWindow::setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+                               | Qt::FramelessWindowHint);
+
+    resize(270, 580);
+    setMinimumWidth(200);
+    setMinimumHeight(400);
+    resizeEnable(true);
+    hideHelper.init(this);
+    const int W = rect().width();
+    const int H = rect().height();
+
+    // Without a system tray now, one may still appear later (a panel started after us): look for it now and
+    // then, and create the icon when it is there.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        createTrayIcon();
+    } else {
+        m_trayWatch = new QTimer(this);
+        m_trayWatch->setInterval(3000);
+        connect(m_trayWatch, &QTimer::timeout, this, [this] {
+            if (QSystemTrayIcon::isSystemTrayAvailable()) {
+                createTrayIcon();
+            }
+        });
+        m_trayWatch->start();
+    }
+
+    logoLabel = new QSkinLabel(this);
+    logoLabel->setObjectName(QStringLiteral("logoLabel"));
+    logoLabel->setImg(QStringLiteral("Skins\\icon\\office.png"));
+    logoLabel->setGeometry(14, 36, 50, 50);
+
+    dateLabel = new QSkinLabel(this);
+    dateLabel->setObjectName(QStringLiteral("dateLabel"));
+    dateLabel->setGeometry(80, 34, 180, 30);
+
+    timeLabel = new QSkinLabel(this);
+    timeLabel->setObjectName(QStringLiteral("timeLabel"));
+    timeLabel->setGeometry(80, 60, 200, 30);
+
+    searchBackLabel = new QSkinLabel(this);
+    searchBackLabel->setObjectName(QStringLiteral("searchBackLabel"));
+    searchBackLabel->setBgColor(255, 255, 255);
+    searchBackLabel->setGeometry(0, 100, W, 30);
+    searchBackLabel->hide();
+    searchBackLabel->installEventFilter(this);
+
+    searchEdit = new QLineEdit(this);
+    searchEdit->setObjectName(QStringLiteral("searchEdit"));
+    searchEdit->setGeometry(0, 100, W - 30, 30);
+    searchEdit->setStyleSheet(QStringLiteral("QLineEdit{border-width:0;border-style:outset}"));
+    searchEdit->hide();
+    searchEdit->installEventFilter(this);
+
+    searchButton = new QSkinButton(this);
+    searchButton->setObjectName(QStringLiteral("searchButton"));
+    searchButton->setImg(QStringLiteral("Skins\\search_bg.png"));
+    searchButton->setGeometry(0, 100, W, 30);
+    searchButton->setBtnStyle(2);
+    searchButton->setText(QStringLiteral("输入图标关键字进行搜索"));
+    searchButton->installEventFilter(this);
+
+    searchIconLabel = new QSkinLabel(this);
+    searchIconLabel->setObjectName(QStringLiteral("searchIconLabel"));
+    searchIconLabel->setImg(QStringLiteral("Skins\\icon\\search.png"));
+    searchIconLabel->setGeometry(W - 25, 105, 20, 20);
+
+    searchClearButton = new QSkinButton(this);
+    searchClearButton->setObjectName(QStringLiteral("searchClearButton"));
+    searchClearButton->setImg(QStringLiteral("Skins\\icon\\del.png"));
+    searchClearButton->setGeometry(W - 25, 105, 20, 20);
+    searchClearButton->hide();
+
+    tabBar = new QQTab(this);
+    tabBar->setObjectName(QStringLiteral("tabBar"));
+    tabBar->setGeometry(1, 130, W - 2, 30);
+    tabBar->show();
+    tabBar->installEventFilter(this);
+
+    // File items are added without an icon: the trees ask for it when a row is first painted, so start-up
+    // does no icon lookup per item.
+    const QQTree::IconSource iconSource = [this](int itemId) { return itemIcon(itemId); };
+    const QRect treeArea(0, 160, W, H - 192);
+
+    iconTree = new QQTree(this);
+    iconTree->setObjectName(QStringLiteral("iconTree"));
+    iconTree->setIconSource(iconSource);
+    iconTree->setGeometry(treeArea);
+    iconTree->installEventFilter(this);
+
+    siteTree = new QQTree(this);
+    siteTree->setObjectName(QStringLiteral("siteTree"));
+    siteTree->setIconSource(iconSource);
+    siteTree->setGeometry(treeArea);
+    siteTree->installEventFilter(this);
+
+    recentTree = new QQTree(this);
+    recentTree->setObjectName(QStringLiteral("recentTree"));
+    recentTree->setIconSource(iconSource);
+    recentTree->setGeometry(treeArea);
+    recentTree->addTeam(SingleGroup, QStringLiteral("最近打开"), 0, true);
+    recentTree->setTeamHeight(SingleGroup, 0);
+    recentTree->installEventFilter(this);
+
+    tabBar->addItem(iconTree->getScroll(),
+                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_highlight.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_check.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\desk.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\desk_gray.png"),
+                    QStringLiteral("图标管理"));
+    tabBar->addItem(siteTree->getScroll(),
+                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_highlight.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_check.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\site.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\site_gray.png"),
+                    QStringLiteral("网址管理"));
+    tabBar->addItem(recentTree->getScroll(),
+                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_highlight.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_check.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\rectent.png"),
+                    QStringLiteral("Skins\\MainTabCtrl\\rectent_gray.png"),
+                    QStringLiteral("最近打开"));
+    tabBar->selectItem(1);
+
+    searchTree = new QQTree(this);
+    searchTree->setObjectName(QStringLiteral("searchTree"));
+    searchTree->setIconSource(iconSource);
+    searchTree->setGeometry(
+        QRect(treeArea.left(), treeArea.top() - 30, treeArea.width(), treeArea.height() + 30));
+    searchTree->hide();
+    searchTree->addTeam(SingleGroup, QStringLiteral("搜索结果"), 0, true);
+    searchTree->setTeamHeight(SingleGroup, 0);
+    searchTree->installEventFilter(this);
+
+    IconDatabase::instance().openDatabase();
+    database = IconDatabase::instance();
+    // An unusable catalogue is left untouched; the person is told once the window is on screen.
+    m_catalogueWarningDue = !database.isUsable();
+
+    fillTrees();
+
+    skinButton = new QSkinButton(this);
+    skinButton->setObjectName(QStringLiteral("skinButton"));
+    skinButton->setImg(QStringLiteral("Skins\\btn\\skin.png"),
+                       QStringLiteral("Skins\\btn\\skin2.png"),
+                       QStringLiteral("Skins\\btn\\skin3.png"));
+    skinButton->setGeometry(W - 78, 6, 20, 14);
+
+    menuButton = new QSkinButton(this);
+    menuButton->setObjectName(QStringLiteral("menuButton"));
+    menuButton->setImg(QStringLiteral("Skins\\icon\\SystemSet.png"));
+    menuButton->setGeometry(5, H - 28, 24, 24);
+
+    calcButton = new QSkinButton(this);
+    calcButton->setObjectName(QStringLiteral("calcButton"));
+    calcButton->setImg(QStringLiteral("Skins\\icon\\cal.png"));
+    calcButton->setGeometry(5 + 34, H - 28, 24, 24);
+
+    noteButton = new QSkinButton(this);
+    noteButton->setObjectName(QStringLiteral("noteButton"));
+    noteButton->setImg(QStringLiteral("Skins\\icon\\note.png"));
+    noteButton->setGeometry(5 + 2 * 34, H - 28, 24, 24);
+
+    timeFunction();
+
+    m_clockTimer = new QTimer(this);
+    m_clockTimer->setObjectName(QStringLiteral("clockTimer"));
+    connect(m_clockTimer, &QTimer::timeout, this, &QQDialog::timeFunction);
+    m_clockTimer->start(1000);
+
+    resizeHelper.create(this);
+    resizeHelper.addCtrl(tabBar, false, false, true, false, false, 1.0f);
+    resizeHelper.addCtrl(searchTree->getScroll(), false, false, true, true, false, 1.0f);
+    resizeHelper.addCtrl(iconTree->getScroll(), false, false, true, true, false, 1.0f);
+    resizeHelper.addCtrl(siteTree->getScroll(), false, false, true, true, false, 1.0f);
+    resizeHelper.addCtrl(recentTree->getScroll(), false, false, true, true, false, 1.0f);
+    resizeHelper.addCtrl(searchTree, false, false, true, true, false, 1.0f);
+    resizeHelper.addCtrl(searchIconLabel, true, false, false, false, false, 1.0f);
+    resizeHelper.addCtrl(searchClearButton, true, false, false, false, false, 1.0f);
+    resizeHelper.addCtrl(searchBackLabel, false, false, true, false, false, 1.0f);
+    resizeHelper.addCtrl(searchEdit, false, false, true, false, false, 1.0f);
+    resizeHelper.addCtrl(searchButton, false, false, true, false, false, 1.0f);
+    resizeHelper.addCtrl(skinButton, true, false, false, false, false, 1.0f);
+    resizeHelper.addCtrl(calcButton, false, true, false, false, false, 1.0f);
+    resizeHelper.addCtrl(noteButton, false, true, false, false, false, 1.0f);
+    resizeHelper.addCtrl(menuButton, false, true, false, false, false, 1.0f);
+
+    connect(siteTree, &QQTree::DbClicked, this, &QQDialog::onSiteTreeDbClicked);
+    connect(iconTree, &QQTree::DbClicked, this, &QQDialog::onTreeDbClicked);
+    connect(recentTree, &QQTree::DbClicked, this, &QQDialog::onTreeDbClicked);
+    connect(searchTree, &QQTree::DbClicked, this, &QQDialog::onSearchTreeDbClicked);
+    connect(iconTree, &QQTree::sig_dragEvent, this, &QQDialog::onTreeDropEvent);
+
+    iconTree->setFocus();
+}
+
+QQDialog::~QQDialog() = default;
+
+void QQDialog::fillTrees()
+{
+    IconDatabase& db = IconDatabase::instance();
+    const QPixmap noIcon;
+    const QPixmap site = siteIcon();
+
+    QList<TeamInfo> teams;
+    db.getTeamsByType(teams, en_team_icon);
+    for (const TeamInfo& team : std::as_const(teams)) {
+        iconTree->addTeam(team.id, team.name, 0, false);
+    }
+    teams.clear();
+    db.getTeamsByType(teams, en_team_site);
+    for (const TeamInfo& team : std::as_const(teams)) {
+        siteTree->addTeam(team.id, team.name, 0, false);
+    }
+
+    QList<IconItemInfo> items;
+    db.getItemsByType(items, en_team_icon);
+    m_filePaths.reserve(items.size());
+    for (const IconItemInfo& item : std::as_const(items)) {
+        m_filePaths.insert(item.id, item.file_name);
+        iconTree->addItem(item.id, item.team_id, item.icon_name, noIcon, false);
+    }
+    items.clear();
+    db.getItemsByType(items, en_team_site);
+    for (const IconItemInfo& item : std::as_const(items)) {
+        siteTree->addItem(item.id, item.team_id, item.icon_name, site, false);
+    }
+    items.clear();
+
+    db.getRecentItems(items);
+    for (const IconItemInfo& item : std::as_const(items)) {
+        if (item.ttype == en_team_icon) {
+            m_filePaths.insert(item.id, item.file_name);
+            recentTree->addItem(item.id, SingleGroup, item.icon_name, noIcon, false);
+        } else if (item.ttype == en_team_site) {
+            recentTree->addItem(item.id, SingleGroup, item.icon_name, site, false);
+        }
+    }
+}
+
+QPixmap QQDialog::siteIcon() const
+{
+    return SkinPath::pixmap(QString::fromLatin1(SiteIconPath));
+}
+
+QPixmap QQDialog::itemIcon(int itemId)
+{
+    QString path = m_filePaths.value(itemId);
+    if (path.isEmpty()) {
+        IconItemInfo info;
+        if (!database.getItem(info, itemId)) {
+            return QPixmap();
+        }
+        if (info.ttype == en_team_site) {
+            return siteIcon();
+        }
+        if (info.ttype != en_team_icon) {
+            return QPixmap();
+        }
+        path = info.file_name;
+        m_filePaths.insert(itemId, path);
+    }
+    return Platform::fileIcon(path).pixmap(32, 32);
+}
+
+void QQDialog::createTrayIcon()
+{
+    if (m_trayIcon) {
+        return;
+    }
+    if (m_trayWatch) {
+        m_trayWatch->stop();
+    }
+    m_trayIcon = new QSystemTrayIcon(this);
+    m_trayIcon->setObjectName(QStringLiteral("trayIcon"));
+    m_trayIcon->setToolTip(QStringLiteral("Brisko助手"));
+    m_trayIcon->setIcon(QIcon(SkinPath::resolve(QStringLiteral("Skins\\icon\\default.png"))));
+    m_trayIcon->show();
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, &QQDialog::onTrayActivate);
+}
+
+bool QQDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == searchEdit) {
+        if (event->type() != QEvent::KeyPress) {
+            return BaseWindow::eventFilter(watched, event);
+        }
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Down:
+            searchTree->selectNext();
+            return true;
+        case Qt::Key_Up:
+            searchTree->selectUp();
+            return true;
+        case Qt::Key_Return: {
+            int teamid = 0;
+            int itemid = 0;
+            searchTree->getSelectItem(teamid, itemid);
+            if (teamid != 0 && itemid != 0) {
+                onSearchTreeDbClicked(teamid, itemid);
+            }
+            return true;
+        }
+        default:
+            return BaseWindow::eventFilter(watched, event);
+        }
+    }
+    if (event->type() == QEvent::MouseMove
+        && (watched == iconTree || watched == recentTree || watched == siteTree || watched == tabBar
+            || watched == searchButton || watched == searchTree)) {
+        // The auto-hide helper watches the window: moves over the children count as moves over it.
+        hideHelper.eventFilter(this, event);
+    }
+    return BaseWindow::eventFilter(watched, event);
+}
+
+void QQDialog::mouseMoveEvent(QMouseEvent*)
+{
+    // Moving and resizing are handled by the title bar and the window's edges, not here.
+}
+
+void QQDialog::resizeEvent(QResizeEvent* event)
+{
+    BaseWindow::resizeEvent(event);
+    resizeHelper.resing();
+}
+
+void QQDialog::showEvent(QShowEvent* event)
+{
+    BaseWindow::showEvent(event);
+    if (m_catalogueWarningDue) {
+        m_catalogueWarningDue = false;
+        QTimer::singleShot(0, this, &QQDialog::warnUnusableCatalogue);
+    }
+}
+
+void QQDialog::paintEvent(QPaintEvent* event)
+{
+    BaseWindow::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        // Lets start-up measurements see when the window is on screen.
+        if (qEnvironmentVariable("BRISKO_REPORT_SHOWN") == QLatin1String("1")) {
+            std::fprintf(stderr, "brisko: window shown\n");
+            std::fflush(stderr);
+        }
+        emit firstPainted();
+    }
+}
+
+void QQDialog::changeEvent(QEvent* event)
+{
+    BaseWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_toolDropped && !isMinimized()) {
+        // Back from the task bar: become the tool window again once the state change is through.
+        QTimer::singleShot(0, this, &QQDialog::restoreToolWindow);
+    }
+}
+
+void QQDialog::warnUnusableCatalogue()
+{
+    const QString path = QDir::toNativeSeparators(database.databasePath());
+    QString text = database.errorText();
+    if (text.isEmpty()) {
+        text = QStringLiteral("图标数据库无法使用。");
+    }
+    if (!path.isEmpty() && !text.contains(path)) {
+        text += QStringLiteral("\n文件: %1").arg(path);
+    }
+    text += QStringLiteral("\n\n该文件未被改动。本次运行使用空的图标库,所做的添加和修改不会被保存。");
+    QMessageBox::warning(this, QStringLiteral("错误"), text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void QQDialog::onCloseWin()
+{
+    close();
+    QCoreApplication::quit();
+}
+
+void QQDialog::onMinWin()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        createTrayIcon();
+        hide();
+        return;
+    }
+    // No tray to come back through: minimise to the task bar. A tool window is left out of most task bars,
+    // so it is an ordinary window while minimised and becomes a tool window again when restored.
+    if (windowType() == Qt::Tool) {
+        const QRect geo = geometry();
+        m_toolDropped = true;
+        QDialog::setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
+        setGeometry(geo);
+    }
+    showMinimized();
+}
+
+void QQDialog::restoreToolWindow()
+{
+    if (!m_toolDropped || isMinimized() || !isVisible()) {
+        return;
+    }
+    m_toolDropped = false;
+    const QRect geo = geometry();
+    QDialog::setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Tool);
+    setGeometry(geo);
+    show();
+    raise();
+    activateWindow();
+}
+
+void QQDialog::onTrayActivate(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Context: {
+        QSkinMenu menu(this);
+        menu.addItem(1, QStringLiteral("显示"), QString());
+        menu.addItem(2, QStringLiteral("退出"), QString());
+        const int id = menu.pop(0, 0);
+        if (id == 1) {
+            hideHelper.show();
+        } else if (id == 2) {
+            onCloseWin();
+        }
+        break;
+    }
+    case QSystemTrayIcon::DoubleClick:
+    case QSystemTrayIcon::Trigger:
+        hideHelper.show();
+        break;
+    default:
+        break;
+    }
+}
+
+void QQDialog::timeFunction()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QColor black(0, 0, 0, 255);
+    dateLabel->setText(now.toString(QStringLiteral("yyyy-MM-dd")), black);
+    // The weekday in the person's language ("周三", "Wed").
+    timeLabel->setText(QLocale::system().toString(now, QStringLiteral("ddd hh:mm:ss")), black);
+}
+
+void QQDialog::onSkinChange(QSkinButton* pBtn)
+{
+    const int n = pBtn ? pBtn->getId() : 1;
+    BaseWindow::setBg(QStringLiteral("skins\\main_bg\\%1\\main_bg_bottom.png").arg(n));
+    BaseWindow::setBg2(QStringLiteral("skins\\main_bg\\%1\\main_bg_top").arg(n));
+}
+
+void QQDialog::onTreeDbClicked(int teamid, int itemid)
+{
+    openItem(teamid, itemid);
+}
+
+void QQDialog::onSiteTreeDbClicked(int teamid, int itemid)
+{
+    openItem(teamid, itemid);
+}
+
+void QQDialog::onSearchTreeDbClicked(int teamid, int itemid)
+{
+    openItem(teamid, itemid);
+}
+
+void QQDialog::openItem(int /*teamid*/, int itemid)
+{
+    IconItemInfo info;
+    if (!database.getItem(info, itemid)) {
+        return;
+    }
+    // Stamped before opening, whether or not opening succeeds.
+    database.setItemLastTime(itemid, static_cast<int>(QDateTime::currentSecsSinceEpoch()));
+
+    QPixmap icon;
+    if (info.ttype == en_team_icon) {
+        if (!QFileInfo::exists(info.file_name)) {
+            QMessageBox::information(this,
+                                     QStringLiteral("错误"),
+                                     QStringLiteral("打开失败!该程序可能已被删除,位置: %1").arg(info.file_name),
+                                     QMessageBox::Ok,
+                                     QMessageBox::NoButton);
+            return;
+        }
+        Platform::openFile(info.file_name);
+        m_filePaths.insert(info.id, info.file_name);
+        icon = Platform::fileIcon(info.file_name).pixmap(32, 32);
+    } else if (info.ttype == en_team_site) {
+        if (!Platform::openUrl(QUrl(info.file_name))) {
+            QMessageBox::information(this,
+                                     QStringLiteral("错误"),
+                                     QStringLiteral("打开失败!,网址格式可能存在错误,请检查!"),
+                                     QMessageBox::Ok,
+                                     QMessageBox::NoButton);
+        }
+        icon = siteIcon();
+    }
+    recentTree->addItem(info.id, SingleGroup, info.icon_name, icon, true);
+}
+
+void QQDialog::onTreeDropEvent(QDropEvent* event, int teamid, int /*itemid*/)
+{
+    const QList<QUrl> urls = event->mimeData() ? event->mimeData()->urls() : QList<QUrl>();
+    if (urls.isEmpty()) {
+        return;
+    }
+    // The items only refer to the files: take the drop as a copy or link, never as a move, so a file manager
+    // never removes the originals.
+    if (event->possibleActions() & Qt::CopyAction) {
+        event->setDropAction(Qt::CopyAction);
+    } else if (event->possibleActions() & Qt::LinkAction) {
+        event->setDropAction(Qt::LinkAction);
+    } else {
+        event->setDropAction(event->proposedAction());
+    }
+    event->accept();
+
+    // All additions of one drop go to the store in one transaction; a failed one is skipped alone.
+    const bool batch = database.beginBatch();
+    QList<int> added;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            continue; // a web link from a browser: nothing to add
+        }
+        const Platform::DroppedFile file = Platform::describeDroppedFile(url.toLocalFile());
+        if (!file.ok) {
+            continue;
+        }
+        if (teamid == 0) {
+            teamid = iconTree->getLastTeamId();
+        }
+        if (teamid == 0) {
+            continue;
+        }
+        const int id = database.addItem(file.name, file.path, teamid, en_team_icon);
+        if (id == 0) {
+            continue;
+        }
+        added.append(id);
+        m_filePaths.insert(id, file.path);
+        iconTree->addItem(id, teamid, file.name, QPixmap(), false);
+        if (added.size() == 1) {
+            iconTree->setTeamOpen(teamid, true);
+        }
+    }
+    if (batch && !database.commitBatch()) {
+        // Nothing of this drop was stored: show nothing of it either.
+        for (const int id : std::as_const(added)) {
+            iconTree->delItem(id);
+            m_filePaths.remove(id);
+        }
+    }
+}

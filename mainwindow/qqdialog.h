@@ -1,0 +1,98 @@
+#pragma once
+
+#include "basewindow.h"
+#include "icondatabase.h"
+#include "qqhidehelper.h"
+#include "qresizehelper.h"
+
+#include <QHash>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+class QLineEdit;
+class QQTab;
+class QQTree;
+class QSkinButton;
+class QSkinLabel;
+class QTimer;
+
+/// The main window: logo and clock, the search strip, the tab bar over the icon groups, site groups and
+/// recent pages, the search results page, the bottom buttons and the tray icon.
+class QQDialog : public BaseWindow
+{
+    Q_OBJECT
+
+public:
+    explicit QQDialog(QWidget* parent = nullptr);
+    ~QQDialog() override;
+
+    /// True once the window has painted itself for the first time.
+    bool hasPainted() const { return m_painted; }
+
+public slots:
+    void onTreeDropEvent(QDropEvent* event, int teamid, int itemid);
+    void onTreeDbClicked(int teamid, int itemid);
+    void onSiteTreeDbClicked(int teamid, int itemid);
+    void onSearchTreeDbClicked(int teamid, int itemid);
+    void onTrayActivate(QSystemTrayIcon::ActivationReason reason);
+    void timeFunction();
+    void onSkinChange(QSkinButton* pBtn);
+
+signals:
+    /// Emitted once, when the first paint of the window has completed.
+    void firstPainted();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+public slots:
+    void onCloseWin() override;
+    void onMinWin() override;
+
+private:
+    void fillTrees();
+    void openItem(int teamid, int itemid);
+    /// Icon of a file item, asked by the trees when a row without an icon is first painted.
+    QPixmap itemIcon(int itemId);
+    QPixmap siteIcon() const;
+    void createTrayIcon();
+    void warnUnusableCatalogue();
+    void restoreToolWindow();
+
+    QQHideHelper hideHelper;
+    QResizeHelper resizeHelper;
+    QQTree* searchTree = nullptr;
+    QQTree* iconTree = nullptr;
+    QQTree* recentTree = nullptr;
+    QQTree* siteTree = nullptr;
+    QQTab* tabBar = nullptr;
+    IconDatabase database;
+    QSkinButton* skinButton = nullptr;
+    QSkinButton* calcButton = nullptr;
+    QSkinButton* noteButton = nullptr;
+    QSkinButton* menuButton = nullptr;
+    QSkinButton* searchClearButton = nullptr;
+    QSkinLabel* logoLabel = nullptr;
+    QSkinLabel* dateLabel = nullptr;
+    QSkinLabel* timeLabel = nullptr;
+    QSkinLabel* searchIconLabel = nullptr;
+    QSkinLabel* searchBackLabel = nullptr;
+    QSkinButton* searchButton = nullptr;
+    QLineEdit* searchEdit = nullptr;
+
+    QSystemTrayIcon* m_trayIcon = nullptr;
+    QTimer* m_clockTimer = nullptr;
+    /// Waits for a system tray that appears after start-up (a panel started later).
+    QTimer* m_trayWatch = nullptr;
+    /// Paths of the file items, filled with the trees, so icons can be looked up when rows are painted.
+    QHash<int, QString> m_filePaths;
+    bool m_catalogueWarningDue = false;
+    bool m_painted = false;
+    /// Set while minimised to the task bar with the tool-window flag dropped (no tray to come back through).
+    bool m_toolDropped = false;
+};
