@@ -3,12 +3,18 @@
 #include <QColor>
 #include <QDialog>
 #include <QPixmap>
+#include <QPointer>
 
 class QSkinButton;
 
 /// Base of every window: a frameless dialog that paints its own title bar (title, minimise and close buttons),
 /// its background colour and images, moves when dragged by the title bar or empty background and, when enabled,
 /// resizes from its edges and corners.
+///
+/// A window made without a parent frees itself when it is closed (Qt::WA_DeleteOnClose; a subclass may switch
+/// it off), but never while one of its own calls runs a nested event loop: such a call holds a BusyGuard and the
+/// deletion waits until the call has returned. Every window carries the shared style sheet base.qss; style sheets
+/// set later are added to it.
 class BaseWindow : public QDialog
 {
     Q_OBJECT
@@ -21,9 +27,11 @@ public:
 
     /// Sets the painted title and the native window title.
     void setWindowTitle(const QString& title);
-    /// Adds the given flags; the window stays frameless.
+    /// Adds the given flags; the window stays frameless. A window type among them (Qt::Tool, say) replaces
+    /// the current type.
     void setWindowFlags(Qt::WindowFlags flags);
     void resizeEnable(bool enable);
+    bool isResizeEnabled() const;
     void showMinBtn(bool show);
     /// Background image scaled to the window; a path without extension gets ".png". Design-style paths
     /// (backslashes, "skins") are accepted.
@@ -31,8 +39,27 @@ public:
     /// Band image painted over the top of the window; same path rules as setBg().
     void setBg2(const QString& path);
 
+    /// Sets the window's own style sheet, added after the shared base.qss (which every window keeps).
+    void setStyleSheet(const QString& styleSheet);
+
+    /// The title painted in the title bar.
+    QString titleText() const;
+    /// The background colour given to the constructor.
+    QColor bgColor() const;
+    /// The images set by setBg()/setBg2(), null when none (or missing).
+    QPixmap bgImage() const;
+    QPixmap bg2Image() const;
+    /// Which edges the point `pos` (window coordinates) resizes from, with `margin` pixels of grip;
+    /// empty inside the window.
+    static Qt::Edges edgesAt(const QSize& size, const QPoint& pos, int margin = ResizeMargin);
+    /// The geometry a resize from `edges` by `delta` gives, starting from `start`, within min and max sizes.
+    static QRect resizedGeometry(const QRect& start, Qt::Edges edges, const QPoint& delta, const QSize& minimum,
+                                 const QSize& maximum);
+
     /// Height of the painted title bar.
     static constexpr int TitleBarHeight = 30;
+    /// Width of the resize grip along the edges.
+    static constexpr int ResizeMargin = 4;
 
 public slots:
     /// The close command (title bar close button): closes the window; a modal dialog is rejected.
@@ -41,6 +68,23 @@ public slots:
     virtual void onMinWin();
 
 protected:
+    /// Held by a call that runs a nested event loop (a download, a modal question): while any guard lives, the
+    /// window is not deleted by closing it; if it was closed meanwhile it is deleted after the last guard ends.
+    class BusyGuard
+    {
+    public:
+        explicit BusyGuard(BaseWindow* window);
+        ~BusyGuard();
+        BusyGuard(const BusyGuard&) = delete;
+        BusyGuard& operator=(const BusyGuard&) = delete;
+
+    private:
+        QPointer<BaseWindow> m_window;
+    };
+    void beginNestedLoop();
+    void endNestedLoop();
+    bool isInNestedLoop() const;
+
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -48,8 +92,14 @@ protected:
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
+    void done(int result) override;
 
 private:
+    friend class BaseWindowEdgeFilter;
+    void layoutTitleButtons();
+    void applyStyleSheet();
+    bool handleMouse(QWidget* target, QEvent* event);
+
     struct Private;
     Private* d;
 };

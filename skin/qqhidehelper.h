@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QRect>
 
+class QPropertyAnimation;
 class QTimer;
 class QWidget;
 
@@ -33,6 +34,13 @@ public:
     static QRect hiddenGeometry(const QRect& window, const QRect& screen, Edge edge);
     /// Where a docked window sits while shown (touching the edge).
     static QRect shownGeometry(const QRect& window, const QRect& screen, Edge edge);
+    /// Whether a docked window slides out of sight now: it is docked and shown, the mouse has been over it
+    /// since it was shown (`armed`), the pointer is outside it, no mouse button is held (a drag) and no menu or
+    /// modal dialog of the program is open.
+    static bool shouldHide(Edge edge, bool armed, const QRect& window, const QPoint& cursor, bool buttonsDown,
+                           bool popupOpen);
+    /// Whether a slid-out window comes back: the pointer touches its strip (the part left on screen).
+    static bool shouldReveal(const QRect& hiddenWindow, const QRect& screen, const QPoint& cursor);
 
     explicit QQHideHelper(QObject* parent = nullptr);
     ~QQHideHelper() override;
@@ -42,15 +50,23 @@ public:
     void show();
     /// True while the window is slid out of sight at an edge.
     bool isDocked() const;
+    /// The edge the window is docked to (None when it is not at an edge).
+    Edge edge() const;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void checkMouse();
     void slideTo(const QRect& target);
+    void updateEdge();
+    QRect screenArea() const;
 
     QPointer<QWidget> m_window;
     QTimer* m_timer = nullptr;
+    QPointer<QPropertyAnimation> m_animation;
     Edge m_edge = Edge::None;
     bool m_hidden = false;
+    bool m_armed = false;
+    int m_outsideTicks = 0;
+    QRect m_screen;
 };

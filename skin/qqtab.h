@@ -21,6 +21,8 @@ public:
     int currentItem() const;
     int count() const;
     QWidget* page(int n) const;
+    /// Rectangle of item n in the bar's coordinates (empty for an unknown item).
+    QRect itemRect(int n) const;
 
     /// Hiding the bar hides it (the pages stay as they are); showing it shows the bar and the selected item's
     /// page again.

@@ -3,8 +3,9 @@
 #include <QAbstractButton>
 
 /// An image button: one image (normal) or three (normal, hover, pressed), optional text.
-/// Style 2: the search prompt (image stretched behind a grey prompt text at the left).
-/// Style 4: a preview tile (image scaled into the tile, highlighted border on hover).
+/// Style 1: an image button (the default). Style 2: the search prompt (image stretched behind a grey prompt text
+/// at the left). Style 3: a flat text button. Style 4: a preview tile (image scaled into the tile, highlighted
+/// border on hover).
 class QSkinButton : public QAbstractButton
 {
     Q_OBJECT
@@ -29,6 +30,10 @@ public:
     int btnStyle() const;
     void setId(int id);
     int getId() const;
+    /// Colour of the text (style 1 and 3); style 2 always uses a grey prompt colour.
+    void setTextColor(const QColor& color);
+    /// True once the normal image has been loaded.
+    bool hasImage() const;
 
     QSize sizeHint() const override;
 

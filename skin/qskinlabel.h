@@ -16,7 +16,12 @@ public:
     void setImg(const QString& path);
     void setText(const QString& text, const QColor& color = QColor(0, 0, 0));
     QString text() const;
+    QColor textColor() const;
     void setBgColor(int r, int g, int b);
+    /// Where the text sits; left and vertically centred by default.
+    void setAlignment(Qt::Alignment alignment);
+    /// True once an image has been loaded.
+    bool hasImage() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

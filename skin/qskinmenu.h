@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 
 /// A styled popup menu in the look of the skin. pop() shows it and waits (the event loop keeps running, so
@@ -17,6 +19,11 @@ public:
     void addItem(int id, const QString& text, const QString& icon = QString());
     /// Shows the menu with its top-left at the screen point (x, y); (0, 0) means at the mouse pointer.
     int pop(int x, int y);
+    int count() const;
+
+    /// Where a menu of `size` asked for at `at` opens on a screen with the available area `screen`: to the
+    /// right of and below the point, flipped where it would not fit, and always on the screen.
+    static QPoint placement(const QPoint& at, const QSize& size, const QRect& screen);
 
 private:
     struct Private;

@@ -1,0 +1,91 @@
+#include "skinpath.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QStringList>
+
+namespace
+{
+// Images are read once: skins never change while the program runs, and the trees and tab bars ask for the
+// same few files again and again. Missing files are not remembered, so an image that appears later is found.
+QHash<QString, QPixmap>& pixmapCache()
+{
+    static QHash<QString, QPixmap> cache;
+    return cache;
+}
+
+bool isSkinsFolderName(const QString& name)
+{
+    return name.compare(QLatin1String("skins"), Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+namespace SkinPath
+{
+QString resolve(const QString& designPath, const QString& defaultSuffix)
+{
+    if (designPath.isEmpty()) {
+        return QString();
+    }
+    QString path = designPath;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const bool resource = path.startsWith(QLatin1Char(':'));
+    if (!resource) {
+        path = QDir::cleanPath(path);
+    }
+
+    QStringList parts = path.split(QLatin1Char('/'));
+    const bool absolute = path.startsWith(QLatin1Char('/'));
+    for (int i = 0; i < parts.size(); ++i) {
+        if (!isSkinsFolderName(parts.at(i)) || parts.at(i) == QLatin1String("Skins")) {
+            continue;
+        }
+        if (i == 0 && !absolute && !resource) {
+            // The design names the skin folder beside the executable in two spellings; it is "Skins".
+            parts[i] = QStringLiteral("Skins");
+            continue;
+        }
+        // Deeper in a path, take the spelling that exists on disk.
+        const QString prefix = parts.mid(0, i).join(QLatin1Char('/'));
+        const QString base = prefix.isEmpty() && absolute ? QStringLiteral("/") : prefix + QLatin1Char('/');
+        if (!QFileInfo::exists(base + parts.at(i)) && QFileInfo::exists(base + QStringLiteral("Skins"))) {
+            parts[i] = QStringLiteral("Skins");
+        }
+    }
+    path = parts.join(QLatin1Char('/'));
+
+    if (!defaultSuffix.isEmpty() && !parts.isEmpty() && !parts.last().isEmpty()
+        && !parts.last().contains(QLatin1Char('.'))) {
+        if (!defaultSuffix.startsWith(QLatin1Char('.'))) {
+            path += QLatin1Char('.');
+        }
+        path += defaultSuffix;
+    }
+    return path;
+}
+
+QPixmap pixmap(const QString& designPath)
+{
+    const QString path = resolve(designPath);
+    if (path.isEmpty()) {
+        return QPixmap();
+    }
+    const QString key = path.startsWith(QLatin1Char(':')) ? path : QFileInfo(path).absoluteFilePath();
+    auto& cache = pixmapCache();
+    const auto it = cache.constFind(key);
+    if (it != cache.constEnd()) {
+        return it.value();
+    }
+    QPixmap pm(path);
+    if (!pm.isNull()) {
+        cache.insert(key, pm);
+    }
+    return pm;
+}
+
+void clearCache()
+{
+    pixmapCache().clear();
+}
+} // namespace SkinPath

@@ -13,4 +13,7 @@ QString resolve(const QString& designPath, const QString& defaultSuffix = QStrin
 
 /// Loads the image of a design-style path (cached); a null pixmap when it is missing.
 QPixmap pixmap(const QString& designPath);
+
+/// Forgets every cached image (for a program that rewrites its skin files while it runs).
+void clearCache();
 } // namespace SkinPath
