@@ -132,21 +132,15 @@ void appMark(QPainter& p, const QRectF& box, bool withShadow)
 
 void desktop(QPainter& p, const QRectF& box, const QColor& color)
 {
+    // Four app tiles, the last one filled: the things kept on the desktop.
     Grid grid(p, box, 20, 20);
-    const QRectF screen(2.5, 3.5, 15, 10);
-    p.setPen(Qt::NoPen);
-    p.setBrush(withAlpha(color, 48));
-    p.drawRoundedRect(screen, 2, 2);
-    p.setPen(linePen(color, 1.5));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(screen, 2, 2);
-    p.drawLine(QPointF(10, 13.5), QPointF(10, 16.5));
-    p.drawLine(QPointF(6.5, 16.5), QPointF(13.5, 16.5));
-    // Two app tiles on the screen.
-    p.setPen(Qt::NoPen);
-    p.setBrush(color);
-    p.drawRoundedRect(QRectF(5.5, 6.5, 3, 3), 0.8, 0.8);
-    p.drawRoundedRect(QRectF(10, 6.5, 3, 3), 0.8, 0.8);
+    const QRectF tiles[] = {QRectF(3.25, 3.25, 5.75, 5.75), QRectF(11, 3.25, 5.75, 5.75),
+                            QRectF(3.25, 11, 5.75, 5.75), QRectF(11, 11, 5.75, 5.75)};
+    for (int i = 0; i < 4; ++i) {
+        p.setPen(linePen(color, 1.5));
+        p.setBrush(i == 3 ? color : withAlpha(color, 48));
+        p.drawRoundedRect(tiles[i], 1.6, 1.6);
+    }
 }
 
 void globeLine(QPainter& p, const QRectF& box, const QColor& color)

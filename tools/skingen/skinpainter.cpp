@@ -134,9 +134,9 @@ QImage SkinPainter::previewImage(const QImage& searchStrip, const QImage& logo) 
         p.drawImage(QRect(14, 36, 50, 50), logo);
         // Hints of the clock lines and of list rows, so the tile reads as the window it dresses.
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0, 0, 0, 150));
-        p.drawRoundedRect(QRectF(82, 44, 96, 10), 5, 5);
-        p.drawRoundedRect(QRectF(82, 66, 120, 12), 6, 6);
+        p.setBrush(QColor(0, 0, 0, 105));
+        p.drawRoundedRect(QRectF(82, 45, 90, 8), 4, 4);
+        p.drawRoundedRect(QRectF(82, 67, 112, 10), 5, 5);
         for (int row = 0; row < 3; ++row) {
             const qreal y = 176 + row * 34;
             p.setBrush(withAlpha(m_palette.accent, 150));
@@ -145,6 +145,7 @@ QImage SkinPainter::previewImage(const QImage& searchStrip, const QImage& logo) 
             p.drawRoundedRect(QRectF(48, y + 7, 110 - row * 18, 10), 5, 5);
         }
     }
+    // The top square of the window: the sky, the search strip, the tab bar and the first rows of the list.
     const QImage top = full.copy(0, 0, WindowWidth, WindowWidth);
     return top.scaled(PreviewSize, PreviewSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
