@@ -1,0 +1,319 @@
+// Start-up figures: the main window over catalogues of 10,000 and 100,000 items, one drop of 1,000 files,
+// and the whole program from its start to its window being on screen. Measured on the xcb platform; without a
+// display the suite starts its own Xvfb and runs itself again there.
+#include "benchutil.h"
+
+#include "icondatabase.h"
+#include "qqdialog.h"
+#include "qqtree.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace
+{
+constexpr int Runs = 7;
+const char* const ChildMarker = "BRISKO_BENCH_STARTUP_CHILD";
+
+/// Real files of this machine, so file items point at existing paths of many types.
+QStringList machineFiles(int wanted)
+{
+    QStringList result;
+    result.reserve(wanted);
+    for (const QString& root : {QStringLiteral("/usr/share"), QStringLiteral("/usr/lib")}) {
+        QDirIterator it(root, QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);
+        while (it.hasNext() && result.size() < wanted) {
+            result.append(it.next());
+        }
+    }
+    return result;
+}
+
+/// Builds a catalogue of `count` items at `dbPath`: half files over real paths in groups of 250, half sites
+/// in groups of 500; a few opened, so the recent page is full.
+bool buildCatalogue(const QString& dbPath, int count, const QStringList& paths)
+{
+    IconDatabase db = IconDatabase::instance();
+    QDir().mkpath(QFileInfo(dbPath).absolutePath());
+    QFile::remove(dbPath);
+    db.openDatabaseAt(dbPath, QDir::current().absoluteFilePath(QStringLiteral("data.db")));
+    if (!db.isUsable()) {
+        std::fprintf(stderr, "catalogue not usable: %s\n", qPrintable(db.errorText()));
+        return false;
+    }
+    db.execSql(QStringLiteral("DELETE FROM icon_item"));
+    db.execSql(QStringLiteral("DELETE FROM team"));
+    const int files = count / 2;
+    const int sites = count - files;
+    db.beginBatch();
+    int team = 0;
+    for (int i = 0; i < files; ++i) {
+        if (i % 250 == 0) {
+            team = db.addTeam(QStringLiteral("分组 %1").arg(i / 250 + 1), en_team_icon);
+        }
+        const QString& path = paths[i % paths.size()];
+        const int id = db.addItem(QFileInfo(path).completeBaseName(), path, team, en_team_icon);
+        if (i % 997 == 0) {
+            db.setItemLastTime(id, 1700000000 + i);
+        }
+    }
+    for (int i = 0; i < sites; ++i) {
+        if (i % 500 == 0) {
+            team = db.addTeam(QStringLiteral("网址 %1").arg(i / 500 + 1), en_team_site);
+        }
+        const int id = db.addItem(QStringLiteral("网站 %1").arg(i), QStringLiteral("https://site%1.example.org/").arg(i),
+                                  team, en_team_site);
+        if (i % 1999 == 0) {
+            db.setItemLastTime(id, 1700000000 + i);
+        }
+    }
+    return db.commitBatch();
+}
+
+/// Constructs the window, shows it and waits until its first paint is through; the elapsed milliseconds.
+double timeWindow(std::unique_ptr<QQDialog>& window)
+{
+    const double t0 = Bench::nowMs();
+    window = std::make_unique<QQDialog>();
+    QEventLoop loop;
+    QObject::connect(window.get(), &QQDialog::firstPainted, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    window->show();
+    if (!window->hasPainted()) {
+        loop.exec();
+    }
+    const double elapsed = Bench::nowMs() - t0;
+    return window->hasPainted() ? elapsed : -1;
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+/// One size in this (child) process: window figures, and for 10k also the drop.
+int runWindow(int count)
+{
+    const QStringList paths = machineFiles(50000);
+    if (!buildCatalogue(IconDatabase::defaultDatabasePath(), count, paths)) {
+        return 1;
+    }
+    const QString tag = count >= 100000 ? QStringLiteral("100k") : QStringLiteral("10k");
+    std::vector<double> samples;
+    double rss = 0;
+    for (int run = 0; run < Runs; ++run) {
+        std::unique_ptr<QQDialog> window;
+        const double ms = timeWindow(window);
+        if (ms < 0) {
+            std::fprintf(stderr, "the window was never painted\n");
+            return 1;
+        }
+        samples.push_back(ms);
+        if (run == 0) {
+            settle();
+            rss = Bench::residentMb();
+        }
+        if (count < 100000 && run == Runs - 1) {
+            // One drop of 1,000 files on a group, stored in one transaction; on fresh groups each time.
+            QQTree* icons = window->findChild<QQTree*>(QStringLiteral("iconTree"));
+            std::vector<double> drops;
+            for (int d = 0; d < Runs; ++d) {
+                const int team = IconDatabase::instance().addTeam(QStringLiteral("投放 %1").arg(d), en_team_icon);
+                icons->addTeam(team, QStringLiteral("投放 %1").arg(d), 0, false);
+                QList<QUrl> urls;
+                for (int i = 0; i < 1000; ++i) {
+                    urls.append(QUrl::fromLocalFile(paths[(d * 1000 + i * 37) % paths.size()]));
+                }
+                QMimeData mime;
+                mime.setUrls(urls);
+                QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+                const double t0 = Bench::nowMs();
+                emit icons->sig_dragEvent(&event, team, 0);
+                drops.push_back(Bench::nowMs() - t0);
+                if (icons->itemCount(team) != 1000) {
+                    std::fprintf(stderr, "drop added %d items\n", icons->itemCount(team));
+                }
+                QCoreApplication::processEvents(); // paint the opened group
+            }
+            Bench::report(QStringLiteral("drop_1000_ms"), Bench::median(drops), QStringLiteral("ms"));
+        }
+        window.reset();
+        settle();
+    }
+    Bench::report(QStringLiteral("window_%1_ms").arg(tag), Bench::median(samples), QStringLiteral("ms"));
+    if (count >= 100000) {
+        Bench::report(QStringLiteral("window_rss_100k_mb"), rss, QStringLiteral("MB"));
+    }
+    return 0;
+}
+
+/// Starts the real program over the catalogue in `home` and waits for its window; the elapsed milliseconds.
+double timeProcess(const QString& program, const QString& home)
+{
+    QTemporaryDir runtime;
+    QProcess proc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("BRISKO_REPORT_SHOWN"), QStringLiteral("1"));
+    env.remove(QString::fromLatin1(ChildMarker));
+    proc.setProcessEnvironment(env);
+    proc.setProgram(program);
+    proc.setProcessChannelMode(QProcess::SeparateChannels);
+    const double t0 = Bench::nowMs();
+    proc.start();
+    if (!proc.waitForStarted(5000)) {
+        return -1;
+    }
+    QByteArray err;
+    double elapsed = -1;
+    while (proc.state() == QProcess::Running && Bench::nowMs() - t0 < 15000) {
+        if (proc.waitForReadyRead(50)) {
+            err += proc.readAllStandardError();
+            if (err.contains("brisko: window shown")) {
+                elapsed = Bench::nowMs() - t0;
+                break;
+            }
+        }
+    }
+    proc.kill(); // our own child, by its pid
+    proc.waitForFinished(5000);
+    if (elapsed < 0) {
+        std::fprintf(stderr, "the program never showed its window: %s\n", err.constData());
+    }
+    return elapsed;
+}
+
+int runProcess()
+{
+    const QString program = QDir::current().absoluteFilePath(QStringLiteral("brisko"));
+    if (!QFileInfo(program).isExecutable()) {
+        std::fprintf(stderr, "no program at %s\n", qPrintable(program));
+        return 1;
+    }
+    const QStringList paths = machineFiles(50000);
+    for (const int count : {10000, 100000}) {
+        QTemporaryDir home;
+        const QString dbPath = home.path() + QStringLiteral("/Documents/Brisko/Desktop/data.db");
+        if (!buildCatalogue(dbPath, count, paths)) {
+            return 1;
+        }
+        // Closes the bench's own connection before the program opens the file.
+        IconDatabase::instance().openDatabaseAt(home.path() + QStringLiteral("/unused.db"), QString());
+        std::vector<double> samples;
+        timeProcess(program, home.path()); // warm the file and font caches once
+        for (int run = 0; run < Runs; ++run) {
+            const double ms = timeProcess(program, home.path());
+            if (ms < 0) {
+                return 1;
+            }
+            samples.push_back(ms);
+        }
+        Bench::report(count >= 100000 ? QStringLiteral("process_100k_ms") : QStringLiteral("process_10k_ms"),
+                      Bench::median(samples), QStringLiteral("ms"));
+    }
+    return 0;
+}
+
+/// Runs this suite again as a child with a temporary HOME (never the real Documents folder), the given mode
+/// and the display `display`.
+int runChild(const QString& mode, const QString& display)
+{
+    QTemporaryDir home;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!env.contains(QStringLiteral("XAUTHORITY")) && env.contains(QStringLiteral("HOME"))) {
+        env.insert(QStringLiteral("XAUTHORITY"), env.value(QStringLiteral("HOME")) + QStringLiteral("/.Xauthority"));
+    }
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/.local/share"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.path() + QStringLiteral("/.cache"));
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QString::fromLatin1(ChildMarker), mode);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("startup")});
+    if (!child.waitForStarted(5000) || !child.waitForFinished(30 * 60 * 1000)) {
+        child.kill();
+        child.waitForFinished();
+        return 1;
+    }
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+}
+
+int suite(const QStringList&)
+{
+    if (!QDir::setCurrent(QStringLiteral(BRISKO_RUNTIME_DIR))) {
+        std::fprintf(stderr, "no run-time folder %s\n", BRISKO_RUNTIME_DIR);
+        return 1;
+    }
+    const QString mode = qEnvironmentVariable(ChildMarker);
+    if (mode == QLatin1String("10k")) {
+        return runWindow(10000);
+    }
+    if (mode == QLatin1String("100k")) {
+        return runWindow(100000);
+    }
+    if (mode == QLatin1String("process")) {
+        return runProcess();
+    }
+
+    // The parent: find or start a display, then measure each part in a fresh process.
+    QString display = qEnvironmentVariable("DISPLAY");
+    QProcess xvfb;
+    if (display.isEmpty()) {
+        xvfb.setProgram(QStringLiteral("Xvfb"));
+        xvfb.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                           QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                           QStringLiteral("tcp")});
+        xvfb.start();
+        if (!xvfb.waitForStarted(5000)) {
+            std::fprintf(stderr, "cannot start Xvfb\n");
+            return 1;
+        }
+        QByteArray out;
+        while (!out.contains('\n') && xvfb.waitForReadyRead(10000)) {
+            out += xvfb.readAllStandardOutput();
+        }
+        if (!out.contains('\n')) {
+            xvfb.kill();
+            xvfb.waitForFinished();
+            std::fprintf(stderr, "Xvfb gave no display number\n");
+            return 1;
+        }
+        display = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
+    }
+    int rc = 0;
+    for (const QString& part : {QStringLiteral("10k"), QStringLiteral("100k"), QStringLiteral("process")}) {
+        rc |= runChild(part, display);
+    }
+    if (xvfb.state() != QProcess::NotRunning) {
+        xvfb.terminate(); // the Xvfb we started, by its pid
+        if (!xvfb.waitForFinished(3000)) {
+            xvfb.kill();
+            xvfb.waitForFinished();
+        }
+    }
+    return rc;
+}
+
+const Bench::Registrar registrar("startup", "main window and program start-up over large catalogues (Xvfb)", suite);
+} // namespace
