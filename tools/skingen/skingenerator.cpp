@@ -152,6 +152,9 @@ QImage SkinGenerator::pushButton(bool hovered)
 
 bool SkinGenerator::put(const QImage& image, const QString& relativePath)
 {
+    // After the first failure the rest would fail the same way: report it once and stop writing.
+    if (!m_ok)
+        return false;
     if (Canvas::save(image, QDir(m_root).filePath(relativePath)))
         m_written << relativePath;
     else

@@ -26,7 +26,8 @@ SkinPalette SkinPalette::forSkin(int number)
         p.panelBottom = QColor(0xfd, 0xee, 0xea);
         p.footer = QColor(0xfb, 0xd9, 0xd2);
         break;
-    case 4: // graphite night: slate sky, moon, dark ridges; the list sits on a pale panel
+    case 4: // graphite night: slate sky, moon, dark ridges; the list sits on a pale panel, because the background is
+        // stretched with the window and anything dark near its bottom would slide under the last rows
         p.number = 4;
         p.headerTop = QColor(0x8e, 0x9a, 0xb0);
         p.headerBottom = QColor(0xa9, 0xb3, 0xc5);
@@ -35,7 +36,7 @@ SkinPalette SkinPalette::forSkin(int number)
         p.decorDeep = QColor(0x34, 0x3d, 0x4f);
         p.panelTop = QColor(0xef, 0xf1, 0xf6);
         p.panelBottom = QColor(0xe6, 0xe9, 0xf0);
-        p.footer = QColor(0x4a, 0x54, 0x69);
+        p.footer = QColor(0xc9, 0xd0, 0xdd);
         break;
     default: // sky blue: clear sky with clouds
         p.number = 1;
