@@ -1,1 +1,61 @@
-int main() { return 0; }
+#include "platform.h"
+#include "qqdialog.h"
+#include "qskinfun.h"
+#include "singleinstance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QIcon>
+#include <QMessageBox>
+
+int main(int argc, char* argv[])
+{
+    // Every relative path of the program ("config.ocx", the template "data.db", "plugins", the Skins images)
+    // names a file beside the executable, wherever the program was started from. A failure is ignored.
+    QDir::setCurrent(Platform::executableDir());
+    QCoreApplication::addLibraryPath(QStringLiteral("./plugins"));
+
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brisko.Brisko"));
+
+    // The gate makes the check for a running copy atomic between copies starting together; a refused copy
+    // holds it while its notice is open, so a further copy waits until then and is refused in turn.
+    SingleInstance instance;
+    instance.acquireGate();
+    if (!instance.tryLockInstance()) {
+        QMessageBox::information(nullptr,
+                                 QStringLiteral("提示"),
+                                 QStringLiteral("程序已运行,请勿重复开启!"),
+                                 QMessageBox::Ok,
+                                 QMessageBox::NoButton);
+        instance.releaseGate();
+        return 0;
+    }
+    instance.releaseGate();
+
+    // The program lives on while its window is hidden; only an explicit quit ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QFont font = QApplication::font();
+    font.setPointSize(9);
+    if (QSkinFun::hasMSFont()) {
+        font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei")});
+    } else {
+        // 宋体 is rarely installed on Linux; the CJK fonts after it keep Chinese text legible there.
+        font.setFamilies({QStringLiteral("宋体"),
+                          QStringLiteral("SimSun"),
+                          QStringLiteral("WenQuanYi Micro Hei"),
+                          QStringLiteral("Noto Sans CJK SC")});
+    }
+    QApplication::setFont(font);
+
+    QApplication::setWindowIcon(QIcon(QStringLiteral("Skins/icon/default.png")));
+    Platform::setupIconTheme();
+
+    // The window is not deleted here: it lives until the process ends.
+    auto* window = new QQDialog(nullptr);
+    window->show();
+
+    return QApplication::exec();
+}

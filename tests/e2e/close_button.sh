@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The title bar's close button ends the process.
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+start_display
+
+start_brisko app
+w=$(wait_window "$app" "$TITLE") || fail "no window"
+read -r width _ _ _ < <(geometry "$w")
+sleep 1 # let the first paint settle before clicking
+expect_running "$app" "brisko"
+
+# The close button: 24 x 24 at the right end of the title bar; click its middle.
+x=$((width - 30 + 12))
+y=$((3 + 12))
+xdotool mousemove --window "$w" "$x" "$y" click 1
+wait_exit "$app" || fail "the close button did not end the process"
+[ "$EXIT_CODE" = 0 ] || fail "the program ended with exit code $EXIT_CODE"
+log "ok"

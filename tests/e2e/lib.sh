@@ -1,0 +1,137 @@
+# Shared by the end-to-end tests: a private virtual X display, the real executable, window look-ups.
+# Every process is started here and stopped by its pid; HOME and the XDG folders are the temporary ones that
+# hermetic.sh made for this test.
+set -u
+
+EXE="${BRISKO_RUNTIME_DIR:?}/brisko"
+TITLE='^Brisko桌面$'
+NOTICE='^提示$'
+WAIT_SECONDS=${BRISKO_E2E_WAIT:-30}
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/brisko-e2e.XXXXXX")
+STARTED_PIDS=()
+XVFB_PID=""
+
+log() { echo "[$(date +%H:%M:%S)] $*"; }
+
+fail()
+{
+    echo "FAIL: $*" >&2
+    if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null 2>&1; then
+        import -window root "$WORK/failure.png" 2>/dev/null && echo "screen at failure: $WORK/failure.png" >&2
+        # Keep the screenshot where it can be looked at after the temporary folders are gone.
+        if [ -f "$WORK/failure.png" ] && [ -n "${BRISKO_RUNTIME_DIR:-}" ]; then
+            cp "$WORK/failure.png" "$BRISKO_RUNTIME_DIR/e2e-failure-$(basename "$0" .sh).png" 2>/dev/null || true
+        fi
+    fi
+    exit 1
+}
+
+skip() { echo "SKIP: $*"; exit 77; }
+
+cleanup()
+{
+    local pid
+    for pid in "${STARTED_PIDS[@]}"; do
+        kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+for tool in Xvfb xdotool xwininfo; do
+    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (scripts/deps installs it)"
+done
+[ -x "$EXE" ] || fail "no executable at $EXE"
+
+# Starts Xvfb on a display number it picks itself (-displayfd), so tests running side by side never collide.
+start_display()
+{
+    local fifo="$WORK/displayfd" n=""
+    : >"$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq $((WAIT_SECONDS * 10))); do
+        n=$(tr -dc '0-9' <"$fifo")
+        [ -n "$n" ] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+        sleep 0.1
+    done
+    [ -n "$n" ] || fail "Xvfb named no display"
+    export DISPLAY=":$n"
+    unset WAYLAND_DISPLAY
+    export QT_QPA_PLATFORM=xcb
+    log "virtual display $DISPLAY"
+}
+
+# start_brisko <variable> [working directory]: starts the program in the background and stores its pid.
+start_brisko()
+{
+    local __var=$1 dir=${2:-$BRISKO_RUNTIME_DIR} pid
+    (cd "$dir" && exec "$EXE") >>"$WORK/brisko.log" 2>&1 &
+    pid=$!
+    STARTED_PIDS+=("$pid")
+    printf -v "$__var" '%s' "$pid"
+    log "started brisko pid $pid in $dir"
+}
+
+running() { kill -0 "$1" 2>/dev/null; }
+
+# find_window <pid> <title regex>: prints the first visible window of that process with that title.
+find_window()
+{
+    xdotool search --all --onlyvisible --pid "$1" --name "$2" 2>/dev/null | head -n 1
+}
+
+# wait_window <pid> <title regex>: waits (up to WAIT_SECONDS) for the window and prints its id.
+wait_window()
+{
+    local w=""
+    for _ in $(seq $((WAIT_SECONDS * 10))); do
+        w=$(find_window "$1" "$2")
+        if [ -n "$w" ]; then
+            echo "$w"
+            return 0
+        fi
+        running "$1" || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# wait_exit <pid>: waits (up to WAIT_SECONDS) for the process to end and sets EXIT_CODE; false on time-out.
+# Not to be called in $(...): only this shell can collect the exit code of its own child.
+EXIT_CODE=""
+wait_exit()
+{
+    EXIT_CODE=""
+    for _ in $(seq $((WAIT_SECONDS * 10))); do
+        if ! running "$1"; then
+            wait "$1" && EXIT_CODE=0 || EXIT_CODE=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# dismiss <window>: presses Return in a notice window (works with or without a window manager).
+dismiss()
+{
+    xdotool keyup Return 2>/dev/null || true
+    xdotool windowfocus --sync "$1" key Return
+}
+
+# geometry <window>: prints "width height x y" of the window.
+geometry()
+{
+    xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} /Absolute upper-left X:/ {x=$4}
+                             /Absolute upper-left Y:/ {y=$4} END {print w, h, x, y}'
+}
+
+# Asserts that a process is still running.
+expect_running() { running "$1" || fail "$2 (pid $1) ended: $(tail -n 20 "$WORK/brisko.log")"; }

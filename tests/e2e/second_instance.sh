@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# A second start shows the notice and exits 0 once it is dismissed; the first copy is untouched.
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+start_display
+
+start_brisko first
+w1=$(wait_window "$first" "$TITLE") || fail "the first copy showed no window"
+
+start_brisko second
+n2=$(wait_window "$second" "$NOTICE") || fail "the second copy showed no notice"
+[ -z "$(find_window "$second" "$TITLE")" ] || fail "the second copy opened a main window"
+expect_running "$first" "the first copy"
+
+dismiss "$n2"
+wait_exit "$second" || fail "the second copy did not end after its notice was dismissed"
+[ "$EXIT_CODE" = 0 ] || fail "the second copy ended with exit code $EXIT_CODE"
+
+# The first copy runs on with its window.
+sleep 1
+expect_running "$first" "the first copy"
+[ "$(find_window "$first" "$TITLE")" = "$w1" ] || fail "the first copy lost its window"
+
+# A later start is refused in the same way.
+start_brisko again
+n3=$(wait_window "$again" "$NOTICE") || fail "a later copy showed no notice"
+dismiss "$n3"
+wait_exit "$again" || fail "the later copy did not end"
+[ "$EXIT_CODE" = 0 ] || fail "the later copy ended with exit code $EXIT_CODE"
+expect_running "$first" "the first copy"
+log "ok"
