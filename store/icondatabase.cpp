@@ -1,0 +1,903 @@
+#include "icondatabase.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <atomic>
+#include <map>
+
+#ifdef BRISKO_HAVE_SQLITE3
+#include <sqlite3.h>
+#endif
+
+namespace
+{
+// Another process holding a lock on the file (a backup or sync tool) makes statements wait this long.
+const int kBusyTimeoutMs = 5000;
+
+// SQLite result codes that say the file is not a database (or is damaged beyond reading).
+const int kSqliteCorrupt = 11;
+const int kSqliteNotADb = 26;
+
+// The catalogue tables. The column order is binding: every read uses "select *" and takes columns by position.
+const char* const kCreateTables[] = {
+    "create table if not exists team(id integer primary key autoincrement, name text, ttype integer default 0,"
+    " order_num integer default 0)",
+    "create table if not exists icon_item(id integer primary key autoincrement, icon_name text, file_name text,"
+    " team_id integer default 0, last_time integer default 0, order_num integer default 0, ttype integer default 0)",
+};
+
+// Indexes that keep the listing operations fast on large catalogues: lists by kind in display order, the
+// maximum order number of a new row, the entries of one group, and the recent list.
+const char* const kCreateIndexes[] = {
+    "create index if not exists team_kind_order on team(ttype, order_num)",
+    "create index if not exists icon_item_kind_order on icon_item(ttype, order_num)",
+    "create index if not exists icon_item_order on icon_item(order_num)",
+    "create index if not exists icon_item_team on icon_item(team_id)",
+    "create index if not exists icon_item_last_time on icon_item(last_time)",
+};
+
+// The name search index: an FTS5 trigram table over icon_name, its content read from icon_item itself, kept
+// in step by triggers. It only narrows the candidates; the LIKE of the search still decides every row.
+const char* const kSearchTable = "icon_item_search";
+const char* const kCreateSearchTable = "create virtual table if not exists icon_item_search using fts5(icon_name,"
+                                       " content='icon_item', content_rowid='id', tokenize='trigram')";
+const char* const kSearchTriggerNames[] = {"icon_item_search_ai", "icon_item_search_ad", "icon_item_search_au"};
+const char* const kCreateSearchTriggers[] = {
+    "create trigger icon_item_search_ai after insert on icon_item begin"
+    " insert into icon_item_search(rowid, icon_name) values(new.id, new.icon_name); end",
+    "create trigger icon_item_search_ad after delete on icon_item begin"
+    " insert into icon_item_search(icon_item_search, rowid, icon_name) values('delete', old.id, old.icon_name);"
+    " end",
+    "create trigger icon_item_search_au after update of id, icon_name on icon_item begin"
+    " insert into icon_item_search(icon_item_search, rowid, icon_name) values('delete', old.id, old.icon_name);"
+    " insert into icon_item_search(rowid, icon_name) values(new.id, new.icon_name); end",
+};
+
+QString str(const char* s)
+{
+    return QString::fromLatin1(s);
+}
+
+bool run(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    return q.exec(sql);
+}
+
+bool objectExists(QSqlDatabase& db, const QString& type, const QString& name)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("select count(*) from sqlite_master where type=? and name=?"));
+    q.addBindValue(type);
+    q.addBindValue(name);
+    return q.exec() && q.next() && q.value(0).toInt() > 0;
+}
+
+bool catalogueTablesExist(QSqlDatabase& db)
+{
+    return objectExists(db, QStringLiteral("table"), QStringLiteral("team"))
+        && objectExists(db, QStringLiteral("table"), QStringLiteral("icon_item"));
+}
+
+// True when the search table can be queried here (the FTS5 module and its trigram tokenizer are present).
+bool searchTableWorks(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("select count(*) from icon_item_search where icon_item_search match '\"abc\"'"));
+}
+
+bool searchTriggersExist(QSqlDatabase& db)
+{
+    for (const char* name : kSearchTriggerNames) {
+        if (!objectExists(db, QStringLiteral("trigger"), str(name))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void dropSearchTriggers(QSqlDatabase& db)
+{
+    for (const char* name : kSearchTriggerNames) {
+        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
+    }
+}
+
+// Sets up the search index where SQLite offers it. An index whose triggers are missing may have missed changes,
+// so it is rebuilt from the table; where SQLite lacks FTS5 the triggers are dropped so that additions still work.
+void ensureSearchIndex(QSqlDatabase& db)
+{
+    const bool existed = objectExists(db, QStringLiteral("table"), str(kSearchTable));
+    if (!existed && !run(db, str(kCreateSearchTable))) {
+        return; // no FTS5 or no trigram tokenizer: searches scan the table
+    }
+    if (!searchTableWorks(db)) {
+        dropSearchTriggers(db);
+        return;
+    }
+    if (existed && searchTriggersExist(db)) {
+        return;
+    }
+    dropSearchTriggers(db);
+    bool ok = true;
+    for (const char* sql : kCreateSearchTriggers) {
+        ok = ok && run(db, str(sql));
+    }
+    ok = ok && run(db, QStringLiteral("insert into icon_item_search(icon_item_search) values('rebuild')"));
+    if (!ok) {
+        dropSearchTriggers(db);
+    }
+}
+
+bool searchIndexUsable(QSqlDatabase& db)
+{
+    return objectExists(db, QStringLiteral("table"), str(kSearchTable)) && searchTableWorks(db)
+        && searchTriggersExist(db);
+}
+
+bool isNotADatabaseError(const QSqlError& e)
+{
+    const int code = e.nativeErrorCode().toInt();
+    return code == kSqliteNotADb || code == kSqliteCorrupt;
+}
+
+// Texts are stored exactly as handed over; a null QString is stored as the empty text (not SQL NULL), so that
+// such an entry still matches the empty search keyword like any other.
+QVariant textValue(const QString& s)
+{
+    return s.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(s);
+}
+
+int codePointCount(const QString& s)
+{
+    int n = 0;
+    for (int i = 0; i < s.size(); ++i) {
+        if (!(s.at(i).isLowSurrogate() && i > 0 && s.at(i - 1).isHighSurrogate())) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+std::atomic<int> g_connectionCounter{0};
+
+#ifdef BRISKO_HAVE_SQLITE3
+// The SQLite handle behind a QSQLITE connection, when this program's SQLite library is the very one the Qt
+// driver runs on (the same source id); null otherwise.
+sqlite3* nativeHandle(QSqlDatabase& db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) {
+        return nullptr;
+    }
+    sqlite3* handle = *static_cast<sqlite3* const*>(v.constData());
+    QSqlQuery q(db);
+    if (!handle || !q.exec(QStringLiteral("select sqlite_source_id()")) || !q.next()
+        || q.value(0).toString() != QString::fromLatin1(sqlite3_sourceid()) || sqlite3_initialize() != SQLITE_OK) {
+        return nullptr;
+    }
+    return handle;
+}
+
+QString columnText(sqlite3_stmt* stmt, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)) : QString();
+}
+
+bool bindNative(sqlite3_stmt* stmt, const QVariantList& values)
+{
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values.at(i);
+        int rc = SQLITE_OK;
+        if (v.typeId() == QMetaType::QString) {
+            // Bound without a copy (a null destructor is SQLITE_STATIC): the values outlive the statement's run,
+            // and the bindings are cleared when it is reset.
+            const QString& text = *static_cast<const QString*>(v.constData());
+            rc = sqlite3_bind_text16(stmt, i + 1, text.utf16(), int(text.size() * sizeof(QChar)), nullptr);
+        } else {
+            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+        }
+        if (rc != SQLITE_OK) {
+            return false;
+        }
+    }
+    return true;
+}
+#endif
+} // namespace
+
+struct IconDatabase::Shared
+{
+    QString connectionName;
+    QSqlDatabase db;
+    State state = State::NotOpened;
+    QString path;
+    QString errorText;
+    bool searchIndex = false;
+    bool inBatch = false;
+    // Prepared statements of this connection, by statement text.
+    std::map<QString, std::unique_ptr<QSqlQuery>> statements;
+#ifdef BRISKO_HAVE_SQLITE3
+    // The connection's own SQLite handle, used to read rows of the listings without QSqlQuery's per-value
+    // overhead; null where the handle cannot be used safely (then QSqlQuery reads them).
+    sqlite3* handle = nullptr;
+    std::map<QString, sqlite3_stmt*> nativeStatements;
+
+    sqlite3_stmt* nativeStatement(const QString& sql)
+    {
+        if (!handle) {
+            return nullptr;
+        }
+        auto it = nativeStatements.find(sql);
+        if (it != nativeStatements.end()) {
+            return it->second;
+        }
+        sqlite3_stmt* stmt = nullptr;
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            return nullptr;
+        }
+        nativeStatements.emplace(sql, stmt);
+        return stmt;
+    }
+#endif
+
+    ~Shared() { close(); }
+
+    bool isOpen() const { return db.isValid() && db.isOpen(); }
+
+    void close()
+    {
+        if (inBatch && isOpen()) {
+            // Additions handed over in a batch are kept.
+            QSqlQuery(db).exec(QStringLiteral("commit"));
+        }
+        inBatch = false;
+        statements.clear();
+#ifdef BRISKO_HAVE_SQLITE3
+        for (auto& entry : nativeStatements) {
+            sqlite3_finalize(entry.second);
+        }
+        nativeStatements.clear();
+        handle = nullptr;
+#endif
+        if (db.isValid()) {
+            db.close();
+        }
+        db = QSqlDatabase();
+        if (!connectionName.isEmpty()) {
+            QSqlDatabase::removeDatabase(connectionName);
+            connectionName.clear();
+        }
+        searchIndex = false;
+    }
+
+    /// The cached prepared statement for `sql`, or nullptr without a connection or when it cannot be prepared.
+    QSqlQuery* statement(const QString& sql)
+    {
+        if (!isOpen()) {
+            return nullptr;
+        }
+        auto it = statements.find(sql);
+        if (it != statements.end()) {
+            return it->second.get();
+        }
+        auto q = std::make_unique<QSqlQuery>(db);
+        q->setForwardOnly(true);
+        if (!q->prepare(sql)) {
+            return nullptr;
+        }
+        QSqlQuery* result = q.get();
+        statements.emplace(sql, std::move(q));
+        return result;
+    }
+
+    /// Runs a prepared statement with the given values; the statement is reset afterwards.
+    bool write(const QString& sql, const QVariantList& values)
+    {
+        QSqlQuery* q = statement(sql);
+        if (!q) {
+            return false;
+        }
+        for (int i = 0; i < values.size(); ++i) {
+            q->bindValue(i, values.at(i));
+        }
+        const bool ok = q->exec();
+        q->finish();
+        return ok;
+    }
+
+    /// Runs a prepared select; the caller reads the rows and calls finish().
+    QSqlQuery* select(const QString& sql, const QVariantList& values)
+    {
+        QSqlQuery* q = statement(sql);
+        if (!q) {
+            return nullptr;
+        }
+        for (int i = 0; i < values.size(); ++i) {
+            q->bindValue(i, values.at(i));
+        }
+        if (!q->exec()) {
+            q->finish();
+            return nullptr;
+        }
+        return q;
+    }
+
+    /// The first column of the first row of a select as an integer; 0 when there is none.
+    int selectInt(const QString& sql)
+    {
+        QSqlQuery* q = select(sql, {});
+        if (!q) {
+            return 0;
+        }
+        const int value = q->next() ? q->value(0).toInt() : 0;
+        q->finish();
+        return value;
+    }
+
+    int insert(const QString& maxSql, const QString& insertSql, QVariantList values)
+    {
+        const int order = selectInt(maxSql) + 1;
+        values.append(order);
+        QSqlQuery* q = statement(insertSql);
+        if (!q) {
+            return 0;
+        }
+        for (int i = 0; i < values.size(); ++i) {
+            q->bindValue(i, values.at(i));
+        }
+        int id = 0;
+        if (q->exec()) {
+            id = q->lastInsertId().toInt();
+        }
+        q->finish();
+        return id;
+    }
+
+    /// Runs a select of icon_item rows and appends them to the list.
+    void listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
+
+    void fail(State s, const QString& text)
+    {
+        state = s;
+        errorText = text;
+    }
+};
+
+IconDatabase::IconDatabase()
+    : d(std::make_shared<Shared>())
+{
+}
+
+IconDatabase::IconDatabase(const IconDatabase& other) = default;
+IconDatabase& IconDatabase::operator=(const IconDatabase& other) = default;
+IconDatabase::~IconDatabase() = default;
+
+IconDatabase& IconDatabase::instance()
+{
+    // Qt's registry of connections and its driver loader are made first, so that they outlive the instance
+    // and its connection can still be closed cleanly at process exit.
+    static const bool registryReady = [] {
+        QSqlDatabase::drivers();
+        QSqlDatabase::contains(QStringLiteral("brisko-registry-probe"));
+        return true;
+    }();
+    Q_UNUSED(registryReady);
+    static IconDatabase db;
+    return db;
+}
+
+QString IconDatabase::defaultDatabasePath()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents + QStringLiteral("/Brisko/Desktop/data.db");
+}
+
+void IconDatabase::openDatabase()
+{
+    openDatabaseAt(defaultDatabasePath(), QDir::current().absoluteFilePath(QStringLiteral("data.db")));
+}
+
+void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& templatePath)
+{
+    Shared& s = *d;
+    s.close();
+    s.state = State::NotOpened;
+    s.errorText.clear();
+    s.path = QFileInfo(dbPath).absoluteFilePath();
+    const QString shownPath = QDir::toNativeSeparators(s.path);
+
+    // First run: make the whole folder path (a fresh account may have no Documents folder) and copy the template.
+    if (!QFileInfo::exists(s.path)) {
+        const QString folder = QFileInfo(s.path).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            qDebug("copy file error!");
+            qDebug("open db error!");
+            s.fail(State::NoFolder,
+                   QStringLiteral("无法创建目录数据库所在的文件夹 %1，目录无法保存。").arg(QDir::toNativeSeparators(folder)));
+            return;
+        }
+        if (!templatePath.isEmpty()) {
+            if (QFile::copy(templatePath, s.path)) {
+                // An installed template may be read-only; the user's copy must be writable.
+                QFile::setPermissions(s.path, QFile::permissions(s.path) | QFile::ReadOwner | QFile::WriteOwner);
+            } else {
+                qDebug("copy file error!");
+            }
+        }
+    }
+
+    // A file that is not a SQLite database is never handed to SQLite in read-write mode, so that nothing in it
+    // is changed: an empty file is a new database, anything else must carry the SQLite header.
+    const QString notADatabase = QStringLiteral("无法使用目录数据库 %1：该文件不是可读的数据库，已原样保留。").arg(shownPath);
+    QFileInfo info(s.path);
+    if (info.exists()) {
+        if (info.isDir()) {
+            qDebug("open db error!");
+            s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：该路径是一个文件夹。").arg(shownPath));
+            return;
+        }
+        QFile file(s.path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            qDebug("open db error!");
+            s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：没有读取该文件的权限。").arg(shownPath));
+            return;
+        }
+        const QByteArray header = file.read(16);
+        file.close();
+        if (!header.isEmpty() && header != QByteArray("SQLite format 3\0", 16)) {
+            qDebug("open db error!");
+            s.fail(State::NotADatabase, notADatabase);
+            return;
+        }
+        if (!header.isEmpty()) {
+            // The header is right; a read-only look at the schema shows whether the rest is readable.
+            const QString probeName = QStringLiteral("brisko-probe-%1").arg(++g_connectionCounter);
+            bool damaged = false;
+            {
+                QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), probeName);
+                probe.setDatabaseName(s.path);
+                probe.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+                if (probe.open()) {
+                    QSqlQuery q(probe);
+                    if (!q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+                        damaged = isNotADatabaseError(q.lastError());
+                    }
+                } else {
+                    damaged = isNotADatabaseError(probe.lastError());
+                }
+                probe.close();
+            }
+            QSqlDatabase::removeDatabase(probeName);
+            if (damaged) {
+                qDebug("open db error!");
+                s.fail(State::NotADatabase, notADatabase);
+                return;
+            }
+        }
+    }
+
+    // The first connection takes Qt's default name, as the rest of the program expects; further ones (tests,
+    // tools) take names of their own.
+    s.connectionName = QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection))
+        ? QStringLiteral("brisko-store-%1").arg(++g_connectionCounter)
+        : QLatin1String(QSqlDatabase::defaultConnection);
+    s.db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), s.connectionName);
+    s.db.setDatabaseName(s.path);
+    s.db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!s.db.open()) {
+        qDebug("open db error!");
+        const QString why = s.db.lastError().text();
+        s.close();
+        s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：%2").arg(shownPath, why));
+        return;
+    }
+    {
+        QSqlQuery check(s.db);
+        if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+            const QSqlError e = check.lastError();
+            check.finish();
+            qDebug("open db error!");
+            const bool damaged = isNotADatabaseError(e);
+            s.close();
+            if (damaged) {
+                s.fail(State::NotADatabase, notADatabase);
+            } else {
+                s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：%2").arg(shownPath, e.text()));
+            }
+            return;
+        }
+    }
+
+    // Write-ahead logging with NORMAL sync: a commit costs no disk flush, and the file stays consistent after a
+    // crash or power loss (at worst the last moments of changes are lost). Where WAL cannot be used SQLite keeps
+    // its rollback journal.
+    run(s.db, QStringLiteral("pragma journal_mode=wal"));
+    run(s.db, QStringLiteral("pragma synchronous=normal"));
+    if (qEnvironmentVariableIsSet("CS")) run(s.db, QStringLiteral("pragma cache_size=") + qEnvironmentVariable("CS"));
+    if (qEnvironmentVariableIsSet("MM")) run(s.db, QStringLiteral("pragma mmap_size=") + qEnvironmentVariable("MM"));
+
+    ensureSchema(s.db);
+    if (!catalogueTablesExist(s.db)) {
+        const QString why = s.db.lastError().text();
+        s.fail(State::SchemaFailed, QStringLiteral("无法在目录数据库 %1 中建立目录表，目录无法保存。").arg(shownPath));
+        Q_UNUSED(why);
+        return;
+    }
+    s.searchIndex = searchIndexUsable(s.db);
+#ifdef BRISKO_HAVE_SQLITE3
+    s.handle = nativeHandle(s.db);
+#endif
+    s.state = State::Ok;
+}
+
+bool IconDatabase::ensureSchema(QSqlDatabase& db)
+{
+    if (!db.isOpen()) {
+        return false;
+    }
+    // Nothing is written when everything is already there, so a read-only catalogue opens as well.
+    if (catalogueTablesExist(db)) {
+        bool indexesThere = true;
+        for (const char* sql : kCreateIndexes) {
+            const QString name = str(sql).section(QLatin1Char(' '), 5, 5);
+            indexesThere = indexesThere && objectExists(db, QStringLiteral("index"), name);
+        }
+        if (indexesThere && searchIndexUsable(db)) {
+            return true;
+        }
+    }
+    const bool inTransaction = run(db, QStringLiteral("savepoint brisko_schema"));
+    bool ok = true;
+    for (const char* sql : kCreateTables) {
+        ok = ok && run(db, str(sql));
+    }
+    for (const char* sql : kCreateIndexes) {
+        ok = ok && run(db, str(sql));
+    }
+    if (ok) {
+        ensureSearchIndex(db);
+    }
+    if (inTransaction) {
+        if (ok) {
+            ok = run(db, QStringLiteral("release brisko_schema"));
+        } else {
+            run(db, QStringLiteral("rollback to brisko_schema"));
+            run(db, QStringLiteral("release brisko_schema"));
+        }
+    }
+    return ok && catalogueTablesExist(db);
+}
+
+bool IconDatabase::isUsable() const
+{
+    return d->state == State::Ok;
+}
+
+IconDatabase::State IconDatabase::state() const
+{
+    return d->state;
+}
+
+QString IconDatabase::errorText() const
+{
+    if (d->state == State::Ok) {
+        return QString();
+    }
+    if (d->state == State::NotOpened) {
+        return QStringLiteral("目录数据库尚未打开。");
+    }
+    return d->errorText;
+}
+
+QString IconDatabase::databasePath() const
+{
+    return d->path;
+}
+
+bool IconDatabase::hasSearchIndex() const
+{
+    return d->searchIndex;
+}
+
+bool IconDatabase::execSql(const QString& sql)
+{
+    bool ok = false;
+    if (d->isOpen()) {
+        QSqlQuery q(d->db);
+        ok = q.exec(sql);
+    }
+    if (!ok) {
+        qDebug("query error!");
+    }
+    return ok;
+}
+
+namespace
+{
+void reportWrite(bool ok)
+{
+    if (!ok) {
+        qDebug("query error!");
+    }
+}
+
+void readTeams(QSqlQuery* q, QList<TeamInfo>& list)
+{
+    if (!q) {
+        return;
+    }
+    while (q->next()) {
+        TeamInfo t;
+        t.id = q->value(0).toInt();
+        t.name = q->value(1).toString();
+        t.ttype = q->value(2).toInt();
+        t.order_num = q->value(3).toInt();
+        list.append(std::move(t));
+    }
+    q->finish();
+}
+
+void readItemRow(QSqlQuery* q, IconItemInfo& i)
+{
+    i.id = q->value(0).toInt();
+    i.icon_name = q->value(1).toString();
+    i.file_name = q->value(2).toString();
+    i.team_id = q->value(3).toInt();
+    i.last_time = q->value(4).toInt();
+    i.order_num = q->value(5).toInt();
+    i.ttype = q->value(6).toInt();
+}
+
+void readItems(QSqlQuery* q, QList<IconItemInfo>& list)
+{
+    if (!q) {
+        return;
+    }
+    while (q->next()) {
+        IconItemInfo i;
+        readItemRow(q, i);
+        list.append(std::move(i));
+    }
+    q->finish();
+}
+} // namespace
+
+void IconDatabase::Shared::listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list)
+{
+#ifdef BRISKO_HAVE_SQLITE3
+    if (sqlite3_stmt* stmt = nativeStatement(sql)) {
+        if (bindNative(stmt, values)) {
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                IconItemInfo i;
+                i.id = sqlite3_column_int(stmt, 0);
+                i.icon_name = columnText(stmt, 1);
+                i.file_name = columnText(stmt, 2);
+                i.team_id = sqlite3_column_int(stmt, 3);
+                i.last_time = sqlite3_column_int(stmt, 4);
+                i.order_num = sqlite3_column_int(stmt, 5);
+                i.ttype = sqlite3_column_int(stmt, 6);
+                list.append(std::move(i));
+            }
+        }
+        // Resetting ends the read, so no lock or snapshot is held between calls.
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        return;
+    }
+#endif
+    readItems(select(sql, values), list);
+}
+
+// ---- Groups
+
+int IconDatabase::addTeam(const QString& name, int ttype)
+{
+    return d->insert(QStringLiteral("select max(order_num) from team"),
+                     QStringLiteral("insert into team(name,ttype,order_num) values(?,?,?)"),
+                     {textValue(name), ttype});
+}
+
+void IconDatabase::renameTeam(int id, const QString& name)
+{
+    reportWrite(d->write(QStringLiteral("update  team set name=? where id=?"), {textValue(name), id}));
+}
+
+void IconDatabase::deleteTeam(int id)
+{
+    reportWrite(d->write(QStringLiteral("delete from  team where id=?"), {id}));
+}
+
+bool IconDatabase::getTeam(TeamInfo& info, int id)
+{
+    QSqlQuery* q = d->select(QStringLiteral("select * from team where id=?"), {id});
+    if (!q) {
+        return false;
+    }
+    const bool found = q->next();
+    if (found) {
+        info.id = q->value(0).toInt();
+        info.name = q->value(1).toString();
+        info.ttype = q->value(2).toInt();
+        info.order_num = q->value(3).toInt();
+    }
+    q->finish();
+    return found;
+}
+
+void IconDatabase::getTeamsByType(QList<TeamInfo>& list, int ttype)
+{
+    readTeams(d->select(QStringLiteral("select * from team where ttype=? order by order_num"), {ttype}), list);
+}
+
+// ---- Entries
+
+int IconDatabase::addItem(const QString& icon_name, const QString& file_name, int team_id, int ttype)
+{
+    // The order value goes last among the bound values, hence the column order of this insert.
+    return d->insert(QStringLiteral("select max(order_num) from icon_item"),
+                     QStringLiteral("insert into icon_item(icon_name,file_name,team_id,last_time,ttype,order_num)"
+                                    " values(?,?,?,0,?,?)"),
+                     {textValue(icon_name), textValue(file_name), team_id, ttype});
+}
+
+void IconDatabase::updateItem(int id, const QString& icon_name, const QString& file_name)
+{
+    reportWrite(d->write(QStringLiteral("update icon_item set icon_name=?,file_name=? where id=?"),
+                         {textValue(icon_name), textValue(file_name), id}));
+}
+
+void IconDatabase::deleteItem(int id)
+{
+    reportWrite(d->write(QStringLiteral("delete from  icon_item where id=?"), {id}));
+}
+
+void IconDatabase::deleteTeamItems(int team_id)
+{
+    reportWrite(d->write(QStringLiteral("delete from  icon_item where team_id=?"), {team_id}));
+}
+
+void IconDatabase::setItemLastTime(int id, int time)
+{
+    reportWrite(d->write(QStringLiteral("update icon_item set last_time=? where id=?"), {time, id}));
+}
+
+bool IconDatabase::getItem(IconItemInfo& info, int id)
+{
+    QSqlQuery* q = d->select(QStringLiteral("select * from icon_item where id=?"), {id});
+    if (!q) {
+        return false;
+    }
+    const bool found = q->next();
+    if (found) {
+        readItemRow(q, info);
+    }
+    q->finish();
+    return found;
+}
+
+void IconDatabase::getTeamItems(QList<IconItemInfo>& list, int team_id)
+{
+    d->listItems(QStringLiteral("select * from icon_item where team_id=?"), {team_id}, list);
+}
+
+void IconDatabase::getItemsByType(QList<IconItemInfo>& list, int ttype)
+{
+    d->listItems(QStringLiteral("select * from icon_item where ttype=? order by order_num"), {ttype}, list);
+}
+
+void IconDatabase::getRecentItems(QList<IconItemInfo>& list)
+{
+    d->listItems(QStringLiteral("select * from icon_item order by last_time desc limit 20"), {}, list);
+}
+
+void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword)
+{
+    // The keyword sits between two % signs of a LIKE pattern; % and _ typed in it keep their LIKE meaning.
+    const QString pattern = QLatin1Char('%') + keyword + QLatin1Char('%');
+    // A keyword of three or more characters without wildcards is looked up in the trigram index first, which
+    // yields every row that could match (it folds case more widely than LIKE does); the LIKE then decides, so
+    // the rows are exactly those of a plain scan, in the same (row id) order.
+    if (d->searchIndex && codePointCount(keyword) >= 3 && !keyword.contains(QLatin1Char('%'))
+        && !keyword.contains(QLatin1Char('_'))) {
+        QString phrase = keyword;
+        phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        phrase = QLatin1Char('"') + phrase + QLatin1Char('"');
+        d->listItems(QStringLiteral("select * from icon_item where id in (select rowid from icon_item_search"
+                                    " where icon_item_search match ?) and icon_name like ? order by id"),
+                     {phrase, pattern},
+                     list);
+        return;
+    }
+    d->listItems(QStringLiteral("select * from icon_item where icon_name like ?"), {pattern}, list);
+}
+
+// ---- Reordering
+
+void IconDatabase::swapTeamOrder(int idA, int idB)
+{
+    TeamInfo a;
+    TeamInfo b;
+    if (!getTeam(a, idA) || !getTeam(b, idB)) {
+        return;
+    }
+    const QString update = QStringLiteral("update  team set order_num=? where id=?");
+    // Both rows change or neither: a savepoint works inside a batch as well as on its own.
+    Shared& s = *d;
+    if (!s.write(QStringLiteral("savepoint swap_order"), {})) {
+        qDebug("query error!");
+        return;
+    }
+    const bool ok = s.write(update, {b.order_num, idA}) && s.write(update, {a.order_num, idB});
+    if (!ok) {
+        qDebug("query error!");
+        s.write(QStringLiteral("rollback to swap_order"), {});
+    }
+    reportWrite(s.write(QStringLiteral("release swap_order"), {}));
+}
+
+void IconDatabase::swapItemOrder(int idA, int idB)
+{
+    IconItemInfo a;
+    IconItemInfo b;
+    if (!getItem(a, idA) || !getItem(b, idB)) {
+        return;
+    }
+    const QString update = QStringLiteral("update  icon_item set order_num=? where id=?");
+    Shared& s = *d;
+    if (!s.write(QStringLiteral("savepoint swap_order"), {})) {
+        qDebug("query error!");
+        return;
+    }
+    const bool ok = s.write(update, {b.order_num, idA}) && s.write(update, {a.order_num, idB});
+    if (!ok) {
+        qDebug("query error!");
+        s.write(QStringLiteral("rollback to swap_order"), {});
+    }
+    reportWrite(s.write(QStringLiteral("release swap_order"), {}));
+}
+
+// ---- Batches
+
+bool IconDatabase::beginBatch()
+{
+    Shared& s = *d;
+    if (s.inBatch || !s.isOpen()) {
+        return false;
+    }
+    // Takes the write lock at once (waiting up to the busy timeout), so the batch cannot fail half-way on a lock.
+    if (!s.write(QStringLiteral("begin immediate"), {})) {
+        qDebug("query error!");
+        return false;
+    }
+    s.inBatch = true;
+    return true;
+}
+
+bool IconDatabase::commitBatch()
+{
+    Shared& s = *d;
+    if (!s.inBatch) {
+        return false;
+    }
+    s.inBatch = false;
+    if (s.write(QStringLiteral("commit"), {})) {
+        return true;
+    }
+    qDebug("query error!");
+    s.write(QStringLiteral("rollback"), {});
+    return false;
+}

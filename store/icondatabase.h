@@ -79,6 +79,9 @@ public:
     QString errorText() const;
     /// The database file in use (or that could not be used).
     QString databasePath() const;
+    /// True when name searches of three or more characters are served by the trigram index inside the database
+    /// (false where SQLite lacks FTS5: searches then scan the table, with the same results).
+    bool hasSearchIndex() const;
 
     bool execSql(const QString& sql);
 
@@ -104,7 +107,8 @@ public:
     void searchItems(QList<IconItemInfo>& list, const QString& keyword);
 
     /// Runs many additions in one transaction (a drop of many files): begin, any number of addItem calls (a
-    /// failed one is skipped alone), commit. True when the transaction began / committed.
+    /// failed one is skipped alone), commit. True when the transaction began / committed; when the commit fails
+    /// the additions of the batch are undone and false is returned.
     bool beginBatch();
     bool commitBatch();
 
