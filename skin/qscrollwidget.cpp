@@ -1,5 +1,6 @@
 #include "qscrollwidget.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
 #include <QResizeEvent>
@@ -201,6 +202,16 @@ void QScrollWidget::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (m_scroll && size() != m_scroll->viewport()->size()) {
         fitViewport();
+    }
+}
+
+void QScrollWidget::wheelEvent(QWheelEvent* event)
+{
+    QScrollBar* bar = verticalBar();
+    if (bar && bar->maximum() > 0) {
+        QCoreApplication::sendEvent(bar, event);
+    } else {
+        event->ignore();
     }
 }
 

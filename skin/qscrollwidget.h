@@ -43,6 +43,9 @@ protected:
 
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    /// Scrolls by the wheel (the page covers the viewport, so the scroll area would not see it otherwise when
+    /// the event does not travel on to it).
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     friend class QScrollWidgetArea;

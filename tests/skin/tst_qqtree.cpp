@@ -1,0 +1,750 @@
+// The grouped tree: ids carried by its signals, drops, moves, the recent add, selection walking, headerless
+// groups, the lazy icon source and scrolling.
+#include "qqtree.h"
+
+#include <QApplication>
+#include <QMimeData>
+#include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(QList<int>)
+
+namespace
+{
+QPixmap solid(const QColor& color, int size = 32)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(color);
+    return pixmap;
+}
+
+/// Delivers a drag entering at `at` and moving there; true when the tree accepts it. The application routes a
+/// drop only to the widget that accepted the drag, as during a real drag.
+bool dragTo(QWidget* target, const QPoint& at, QMimeData* mime, Qt::DropAction* action = nullptr)
+{
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, actions, mime, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, actions, mime, Qt::LeftButton, Qt::NoModifier);
+    move.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, &move);
+    if (action) {
+        *action = move.dropAction();
+    }
+    return enter.isAccepted() && move.isAccepted();
+}
+
+// A point well below the last row: empty space.
+QPoint emptySpot(QQTree* tree)
+{
+    return QPoint(tree->width() / 2, tree->height() - 5);
+}
+} // namespace
+
+class TestQQTree : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void emptyTree();
+    void clickIds_data();
+    void clickIds();
+    void headerClickToggles();
+    void dragEnterNeedsLocalFiles_data();
+    void dragEnterNeedsLocalFiles();
+    void drop_data();
+    void drop();
+    void moves_data();
+    void moves();
+    void recentAddPutsOnTopOnce();
+    void delItem();
+    void clearAndDelTeam();
+    void itemsOfGroupAddedLater();
+    void selectionWalk();
+    void selectionWalkSkipsClosedGroups();
+    void keyboard();
+    void selectItemOpensAndScrolls();
+    void headerlessGroup();
+    void iconSourceAskedForPaintedRowsOnce();
+    void iconsArePainted();
+    void wheelScrolls();
+    void pageFollowsItsScrollArea();
+    void deletingTheTreeRemovesItsScrollArea();
+
+private:
+    QQTree* makeTree();
+    /// Groups 1 "Apps" (open: 11, 12, 13), 2 "Docs" (closed: 21), 3 "Games" (open: 31).
+    void fillSample();
+
+    std::unique_ptr<QWidget> m_host;
+    QQTree* m_tree = nullptr;
+};
+
+void TestQQTree::initTestCase()
+{
+    qRegisterMetaType<QDropEvent*>();
+}
+
+void TestQQTree::init()
+{
+    m_host = std::make_unique<QWidget>();
+    m_host->resize(270, 480);
+    m_tree = new QQTree(m_host.get());
+    m_tree->setGeometry(QRect(0, 20, 270, 400));
+    m_host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
+}
+
+void TestQQTree::cleanup()
+{
+    m_host.reset();
+    m_tree = nullptr;
+}
+
+void TestQQTree::fillSample()
+{
+    m_tree->addTeam(1, QStringLiteral("Apps"), 0, true);
+    m_tree->addTeam(2, QStringLiteral("Docs"), 0, false);
+    m_tree->addTeam(3, QStringLiteral("Games"), 0, true);
+    m_tree->addItem(11, 1, QStringLiteral("Editor"), QPixmap());
+    m_tree->addItem(12, 1, QStringLiteral("Terminal"), QPixmap());
+    m_tree->addItem(13, 1, QStringLiteral("Browser"), QPixmap());
+    m_tree->addItem(21, 2, QStringLiteral("Report"), QPixmap());
+    m_tree->addItem(31, 3, QStringLiteral("Chess"), QPixmap());
+}
+
+void TestQQTree::emptyTree()
+{
+    QCOMPARE(m_tree->getTeamCount(), 0);
+    QCOMPARE(m_tree->getLastTeamId(), 0);
+    int team = -1, item = -1;
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(team, 0);
+    QCOMPARE(item, 0);
+
+    QSignalSpy rclicked(m_tree, &QQTree::RClicked);
+    QTest::mouseClick(m_tree, Qt::RightButton, Qt::NoModifier, QPoint(50, 10));
+    QCOMPARE(rclicked.size(), 1);
+    QCOMPARE(rclicked.at(0).at(0).toInt(), 0);
+    QCOMPARE(rclicked.at(0).at(1).toInt(), 0);
+
+    // Nothing to walk to.
+    m_tree->selectNext();
+    m_tree->selectUp();
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 0);
+}
+
+void TestQQTree::clickIds_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("team");
+    QTest::addColumn<int>("item");
+    QTest::newRow("item") << "item" << 1 << 12;
+    QTest::newRow("open header") << "header1" << 1 << 0;
+    QTest::newRow("closed header") << "header2" << 2 << 0;
+    QTest::newRow("empty space") << "empty" << 0 << 0;
+}
+
+void TestQQTree::clickIds()
+{
+    QFETCH(QString, target);
+    QFETCH(int, team);
+    QFETCH(int, item);
+    fillSample();
+
+    const auto spot = [&]() {
+        if (target == QLatin1String("item")) {
+            return m_tree->itemRect(12).center();
+        }
+        if (target == QLatin1String("header1")) {
+            return m_tree->teamRect(1).center();
+        }
+        if (target == QLatin1String("header2")) {
+            return m_tree->teamRect(2).center();
+        }
+        return emptySpot(m_tree);
+    };
+
+    QSignalSpy rclicked(m_tree, &QQTree::RClicked);
+    QSignalSpy dbclicked(m_tree, &QQTree::DbClicked);
+    QTest::mouseClick(m_tree, Qt::RightButton, Qt::NoModifier, spot());
+    QCOMPARE(rclicked.size(), 1);
+    QCOMPARE(rclicked.at(0).at(0).toInt(), team);
+    QCOMPARE(rclicked.at(0).at(1).toInt(), item);
+    QCOMPARE(dbclicked.size(), 0);
+
+    QTest::mouseDClick(m_tree, Qt::LeftButton, Qt::NoModifier, spot());
+    QVERIFY(!dbclicked.isEmpty());
+    QCOMPARE(dbclicked.last().at(0).toInt(), team);
+    QCOMPARE(dbclicked.last().at(1).toInt(), item);
+    QCOMPARE(rclicked.size(), 1);
+}
+
+void TestQQTree::headerClickToggles()
+{
+    fillSample();
+    QVERIFY(!m_tree->isTeamOpen(2));
+    QVERIFY(m_tree->itemRect(21).isEmpty());
+
+    QTest::mouseClick(m_tree, Qt::LeftButton, Qt::NoModifier, m_tree->teamRect(2).center());
+    QVERIFY(m_tree->isTeamOpen(2));
+    const QRect report = m_tree->itemRect(21);
+    QVERIFY(!report.isEmpty());
+    QCOMPARE(report.top(), m_tree->teamRect(2).bottom() + 1);
+    // Group 3 moved down by the opened row.
+    QCOMPARE(m_tree->teamRect(3).top(), report.bottom() + 1);
+
+    QTest::mouseClick(m_tree, Qt::LeftButton, Qt::NoModifier, m_tree->teamRect(2).center());
+    QVERIFY(!m_tree->isTeamOpen(2));
+    QVERIFY(m_tree->itemRect(21).isEmpty());
+
+    // A double click (press, release, double-click press) on a header opens it once: the second press does
+    // not close it again.
+    QTest::mouseClick(m_tree, Qt::LeftButton, Qt::NoModifier, m_tree->teamRect(2).center());
+    QTest::mouseDClick(m_tree, Qt::LeftButton, Qt::NoModifier, m_tree->teamRect(2).center());
+    QVERIFY(m_tree->isTeamOpen(2));
+}
+
+void TestQQTree::dragEnterNeedsLocalFiles_data()
+{
+    QTest::addColumn<QList<QUrl>>("urls");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("one local file") << QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt"))} << QString()
+                                    << true;
+    QTest::newRow("web address and local file")
+        << QList<QUrl>{QUrl(QStringLiteral("https://example.org/")), QUrl::fromLocalFile(QStringLiteral("/tmp/b"))}
+        << QString() << true;
+    QTest::newRow("web address only") << QList<QUrl>{QUrl(QStringLiteral("https://example.org/"))} << QString()
+                                      << false;
+    QTest::newRow("plain text") << QList<QUrl>() << QStringLiteral("/tmp/a.txt") << false;
+}
+
+void TestQQTree::dragEnterNeedsLocalFiles()
+{
+    QFETCH(QList<QUrl>, urls);
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    fillSample();
+    QMimeData mime;
+    if (!urls.isEmpty()) {
+        mime.setUrls(urls);
+    }
+    if (!text.isEmpty()) {
+        mime.setText(text);
+    }
+    const QPoint at = m_tree->itemRect(11).center();
+    Qt::DropAction action = Qt::IgnoreAction;
+    QCOMPARE(dragTo(m_tree, at, &mime, &action), accepted);
+    if (accepted) {
+        // The dropped files are referred to, never taken away from their source.
+        QCOMPARE(action, Qt::CopyAction);
+    }
+
+    QSignalSpy dropped(m_tree, &QQTree::sig_dragEvent);
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_tree, &drop);
+    QCOMPARE(dropped.size(), accepted ? 1 : 0);
+}
+
+void TestQQTree::drop_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("team");
+    QTest::addColumn<int>("item");
+    QTest::newRow("on an item") << "item" << 3 << 31;
+    QTest::newRow("on a header") << "header" << 2 << 0;
+    QTest::newRow("on empty space") << "empty" << 0 << 0;
+}
+
+void TestQQTree::drop()
+{
+    QFETCH(QString, target);
+    QFETCH(int, team);
+    QFETCH(int, item);
+    fillSample();
+    const QPoint at = target == QLatin1String("item")     ? m_tree->itemRect(31).center()
+                      : target == QLatin1String("header") ? m_tree->teamRect(2).center()
+                                                          : emptySpot(m_tree);
+    QMimeData mime;
+    const QList<QUrl> urls{QUrl::fromLocalFile(QStringLiteral("/tmp/one.txt")),
+                           QUrl::fromLocalFile(QStringLiteral("/tmp/two.pdf"))};
+    mime.setUrls(urls);
+
+    QList<QUrl> seenUrls;
+    int seenTeam = -1, seenItem = -1;
+    connect(m_tree, &QQTree::sig_dragEvent, this, [&](QDropEvent* event, int t, int i) {
+        seenUrls = event->mimeData()->urls();
+        seenTeam = t;
+        seenItem = i;
+    });
+    QVERIFY(dragTo(m_tree, at, &mime));
+    QDropEvent event(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_tree, &event);
+    QCOMPARE(seenTeam, team);
+    QCOMPARE(seenItem, item);
+    QCOMPARE(seenUrls, urls);
+    QVERIFY(event.isAccepted());
+    QCOMPARE(event.dropAction(), Qt::CopyAction);
+}
+
+void TestQQTree::moves_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("partner");
+    QTest::addColumn<QList<int>>("order");
+    const QList<int> teams{1, 2, 3};
+    const QList<int> items{11, 12, 13};
+    QTest::newRow("first group up") << "teamUp" << 1 << 0 << teams;
+    QTest::newRow("middle group up") << "teamUp" << 2 << 1 << QList<int>{2, 1, 3};
+    QTest::newRow("last group up") << "teamUp" << 3 << 2 << QList<int>{1, 3, 2};
+    QTest::newRow("first group down") << "teamDown" << 1 << 2 << QList<int>{2, 1, 3};
+    QTest::newRow("last group down") << "teamDown" << 3 << 0 << teams;
+    QTest::newRow("unknown group up") << "teamUp" << 99 << 0 << teams;
+    QTest::newRow("first item up") << "itemUp" << 11 << 0 << items;
+    QTest::newRow("last item up") << "itemUp" << 13 << 12 << QList<int>{11, 13, 12};
+    QTest::newRow("first item down") << "itemDown" << 11 << 12 << QList<int>{12, 11, 13};
+    QTest::newRow("middle item down") << "itemDown" << 12 << 13 << QList<int>{11, 13, 12};
+    QTest::newRow("last item down") << "itemDown" << 13 << 0 << items;
+    QTest::newRow("unknown item down") << "itemDown" << 99 << 0 << items;
+}
+
+void TestQQTree::moves()
+{
+    QFETCH(QString, call);
+    QFETCH(int, id);
+    QFETCH(int, partner);
+    QFETCH(QList<int>, order);
+    fillSample();
+    int result = -1;
+    if (call == QLatin1String("teamUp")) {
+        result = m_tree->moveTeamUp(id);
+    } else if (call == QLatin1String("teamDown")) {
+        result = m_tree->moveTeamDown(id);
+    } else if (call == QLatin1String("itemUp")) {
+        result = m_tree->moveItemUp(1, id);
+    } else {
+        result = m_tree->moveItemDown(1, id);
+    }
+    QCOMPARE(result, partner);
+    const bool teamCall = call.startsWith(QLatin1String("team"));
+    QCOMPARE(teamCall ? m_tree->teamIds() : m_tree->itemIds(1), order);
+    if (teamCall) {
+        QCOMPARE(m_tree->getLastTeamId(), order.last());
+        // Rows follow the new order on screen too.
+        QVERIFY(m_tree->teamRect(order.at(0)).top() < m_tree->teamRect(order.at(1)).top());
+        QVERIFY(m_tree->teamRect(order.at(1)).top() < m_tree->teamRect(order.at(2)).top());
+    } else {
+        QVERIFY(m_tree->itemRect(order.at(0)).top() < m_tree->itemRect(order.at(1)).top());
+        QVERIFY(m_tree->itemRect(order.at(1)).top() < m_tree->itemRect(order.at(2)).top());
+    }
+}
+
+void TestQQTree::recentAddPutsOnTopOnce()
+{
+    m_tree->addTeam(1, QStringLiteral("Recent"), 0, true);
+    m_tree->setTeamHeight(1, 0);
+    for (int id : {1, 2, 3}) {
+        m_tree->addItem(id, 1, QStringLiteral("item %1").arg(id), QPixmap());
+    }
+    m_tree->addItem(2, 1, QStringLiteral("item 2 again"), QPixmap(), true);
+    QCOMPARE(m_tree->itemIds(1), (QList<int>{2, 1, 3}));
+    QCOMPARE(m_tree->itemName(2), QStringLiteral("item 2 again"));
+    m_tree->addItem(4, 1, QStringLiteral("item 4"), QPixmap(), true);
+    m_tree->addItem(3, 1, QStringLiteral("item 3"), QPixmap(), true);
+    QCOMPARE(m_tree->itemIds(1), (QList<int>{3, 4, 2, 1}));
+    m_tree->addItem(3, 1, QStringLiteral("item 3"), QPixmap(), true);
+    QCOMPARE(m_tree->itemIds(1), (QList<int>{3, 4, 2, 1}));
+    QCOMPARE(m_tree->itemCount(1), 4);
+    QCOMPARE(m_tree->itemRect(3).top(), 0);
+    QCOMPARE(m_tree->itemRect(1).top(), 3 * m_tree->itemRect(3).height());
+
+    // Many opens in a row, mixed with deletions, keep one row per id, newest first.
+    for (int round = 0; round < 300; ++round) {
+        const int id = 1 + round % 7;
+        m_tree->addItem(id, 1, QStringLiteral("item %1").arg(id), QPixmap(), true);
+        if (round % 5 == 0) {
+            m_tree->delItem(1 + (round / 5) % 7);
+        }
+    }
+    const QList<int> ids = m_tree->itemIds(1);
+    QCOMPARE(QSet<int>(ids.begin(), ids.end()).size(), ids.size());
+    QCOMPARE(ids.first(), 1 + 299 % 7);
+    for (int i = 0; i < ids.size(); ++i) {
+        QCOMPARE(m_tree->itemRect(ids.at(i)).top(), i * 40);
+    }
+}
+
+void TestQQTree::delItem()
+{
+    fillSample();
+    m_tree->selectItem(1, 12);
+    m_tree->delItem(999);
+    QCOMPARE(m_tree->itemIds(1), (QList<int>{11, 12, 13}));
+    int team = 0, item = 0;
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 12);
+
+    const int top = m_tree->itemRect(12).top();
+    m_tree->delItem(12);
+    QVERIFY(!m_tree->hasItem(12));
+    QCOMPARE(m_tree->itemIds(1), (QList<int>{11, 13}));
+    QCOMPARE(m_tree->itemRect(13).top(), top);
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(team, 0);
+    QCOMPARE(item, 0);
+    m_tree->delItem(12);
+    QCOMPARE(m_tree->itemCount(1), 2);
+
+    // Removing from both ends and the middle of a big group keeps the rest in order and in place.
+    m_tree->addTeam(5, QStringLiteral("Big"), 0, true);
+    QList<int> expected;
+    for (int id = 1000; id < 1100; ++id) {
+        m_tree->addItem(id, 5, QString::number(id), QPixmap());
+        expected.append(id);
+    }
+    for (int id : {1000, 1099, 1050, 1051, 1001, 1098, 1010}) {
+        m_tree->delItem(id);
+        expected.removeOne(id);
+    }
+    QCOMPARE(m_tree->itemIds(5), expected);
+    const int first = m_tree->itemRect(expected.first()).top();
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(m_tree->itemRect(expected.at(i)).top(), first + 40 * i);
+    }
+}
+
+void TestQQTree::clearAndDelTeam()
+{
+    fillSample();
+    m_tree->selectItem(1, 11);
+    m_tree->clearTeam(1);
+    QCOMPARE(m_tree->itemCount(1), 0);
+    QCOMPARE(m_tree->getTeamCount(), 3);
+    QVERIFY(!m_tree->hasItem(11));
+    int team = 0, item = 0;
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 0);
+    QCOMPARE(m_tree->teamRect(2).top(), m_tree->teamRect(1).bottom() + 1);
+
+    m_tree->delTeam(3);
+    QCOMPARE(m_tree->teamIds(), (QList<int>{1, 2}));
+    QVERIFY(!m_tree->hasItem(31));
+    QCOMPARE(m_tree->getLastTeamId(), 2);
+    m_tree->delTeam(42);
+    QCOMPARE(m_tree->getTeamCount(), 2);
+
+    m_tree->updateTeam(2, QStringLiteral("Papers"));
+    QCOMPARE(m_tree->teamName(2), QStringLiteral("Papers"));
+    m_tree->updateItem(21, QStringLiteral("Summary"), QString());
+    QCOMPARE(m_tree->itemName(21), QStringLiteral("Summary"));
+}
+
+void TestQQTree::itemsOfGroupAddedLater()
+{
+    // Items may name a group the tree does not show (yet): they are kept out of sight, not lost.
+    m_tree->addTeam(1, QStringLiteral("Apps"), 0, true);
+    m_tree->addItem(70, 7, QStringLiteral("Orphan"), QPixmap());
+    QVERIFY(m_tree->hasItem(70));
+    QVERIFY(m_tree->itemRect(70).isEmpty());
+    QCOMPARE(m_tree->getTeamCount(), 1);
+    m_tree->selectItem(7, 70);
+    int team = 0, item = 0;
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 0);
+
+    m_tree->addTeam(7, QStringLiteral("Later"), 0, true);
+    QCOMPARE(m_tree->getLastTeamId(), 7);
+    QCOMPARE(m_tree->itemIds(7), QList<int>{70});
+    QCOMPARE(m_tree->itemRect(70).top(), m_tree->teamRect(7).bottom() + 1);
+
+    // Id 0 means "nothing" in the signals and is refused.
+    m_tree->addTeam(0, QStringLiteral("Zero"), 0, true);
+    m_tree->addItem(0, 1, QStringLiteral("Zero"), QPixmap());
+    QCOMPARE(m_tree->getTeamCount(), 2);
+    QVERIFY(!m_tree->hasItem(0));
+}
+
+void TestQQTree::selectionWalk()
+{
+    fillSample();
+    const QList<int> down{11, 12, 13, 31, 31};
+    for (int expected : down) {
+        m_tree->selectNext();
+        int team = 0, item = 0;
+        m_tree->getSelectItem(team, item);
+        QCOMPARE(item, expected);
+        QCOMPARE(team, expected / 10);
+    }
+    const QList<int> up{13, 12, 11, 11};
+    for (int expected : up) {
+        m_tree->selectUp();
+        int team = 0, item = 0;
+        m_tree->getSelectItem(team, item);
+        QCOMPARE(item, expected);
+    }
+}
+
+void TestQQTree::selectionWalkSkipsClosedGroups()
+{
+    fillSample();
+    m_tree->addTeam(4, QStringLiteral("Empty"), 0, true);
+    m_tree->addTeam(5, QStringLiteral("Shut"), 0, false);
+    m_tree->addItem(51, 5, QStringLiteral("Hidden"), QPixmap());
+    // Up with nothing selected starts from the last row shown.
+    m_tree->selectUp();
+    int team = 0, item = 0;
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 31);
+    m_tree->selectNext();
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 31);
+    m_tree->selectUp();
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 13);
+
+    // From a row whose group was closed, the walk goes on with the next rows shown.
+    m_tree->setTeamOpen(1, false);
+    m_tree->selectNext();
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 31);
+}
+
+void TestQQTree::keyboard()
+{
+    fillSample();
+    m_tree->setFocus();
+    QSignalSpy dbclicked(m_tree, &QQTree::DbClicked);
+    QTest::keyClick(m_tree, Qt::Key_Return);
+    QCOMPARE(dbclicked.size(), 0);
+
+    QTest::keyClick(m_tree, Qt::Key_Down);
+    QTest::keyClick(m_tree, Qt::Key_Down);
+    QTest::keyClick(m_tree, Qt::Key_Return);
+    QCOMPARE(dbclicked.size(), 1);
+    QCOMPARE(dbclicked.at(0).at(0).toInt(), 1);
+    QCOMPARE(dbclicked.at(0).at(1).toInt(), 12);
+
+    QTest::keyClick(m_tree, Qt::Key_Up);
+    QTest::keyClick(m_tree, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(dbclicked.size(), 2);
+    QCOMPARE(dbclicked.at(1).at(1).toInt(), 11);
+}
+
+void TestQQTree::selectItemOpensAndScrolls()
+{
+    m_tree->addTeam(1, QStringLiteral("Many"), 0, false);
+    for (int id = 1; id <= 500; ++id) {
+        m_tree->addItem(id, 1, QStringLiteral("Item %1").arg(id), QPixmap());
+    }
+    m_tree->selectItem(1, 400);
+    QVERIFY(m_tree->isTeamOpen(1));
+    const QRect row = m_tree->itemRect(400);
+    QVERIFY2(m_tree->rect().contains(row), qPrintable(QStringLiteral("row at %1").arg(row.top())));
+    int team = 0, item = 0;
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(team, 1);
+    QCOMPARE(item, 400);
+
+    // Walking off the bottom of the page scrolls with the selection.
+    for (int i = 0; i < 50; ++i) {
+        m_tree->selectNext();
+    }
+    QVERIFY(m_tree->rect().contains(m_tree->itemRect(450)));
+    m_tree->selectItem(1, 2);
+    QVERIFY(m_tree->rect().contains(m_tree->itemRect(2)));
+
+    // Unknown rows and wrong groups leave the selection alone.
+    m_tree->selectItem(1, 9999);
+    m_tree->selectItem(2, 3);
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 2);
+}
+
+void TestQQTree::headerlessGroup()
+{
+    m_tree->addTeam(1, QStringLiteral("Results"), 0, false);
+    m_tree->setTeamHeight(1, 0);
+    m_tree->addItem(5, 1, QStringLiteral("First"), QPixmap());
+    m_tree->addItem(6, 1, QStringLiteral("Second"), QPixmap());
+    QVERIFY(m_tree->teamRect(1).isEmpty());
+    // Closed or not, a group without a header shows its items, from the very top.
+    QCOMPARE(m_tree->itemRect(5).top(), 0);
+    QCOMPARE(m_tree->itemRect(6).top(), m_tree->itemRect(5).bottom() + 1);
+
+    QSignalSpy rclicked(m_tree, &QQTree::RClicked);
+    QTest::mouseClick(m_tree, Qt::RightButton, Qt::NoModifier, QPoint(20, 3));
+    QCOMPARE(rclicked.size(), 1);
+    QCOMPARE(rclicked.at(0).at(0).toInt(), 1);
+    QCOMPARE(rclicked.at(0).at(1).toInt(), 5);
+
+    // A left click on the first row selects it and does not fold the group away.
+    QTest::mouseClick(m_tree, Qt::LeftButton, Qt::NoModifier, QPoint(20, 3));
+    QVERIFY(!m_tree->itemRect(6).isEmpty());
+    int team = 0, item = 0;
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 5);
+
+    m_tree->clearTeam(1);
+    m_tree->selectNext();
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 0);
+}
+
+void TestQQTree::iconSourceAskedForPaintedRowsOnce()
+{
+    m_tree->addTeam(1, QStringLiteral("Files"), 0, true);
+    for (int id = 1; id <= 1000; ++id) {
+        m_tree->addItem(id, 1, QStringLiteral("File %1").arg(id), QPixmap());
+    }
+    m_tree->addItem(2000, 1, QStringLiteral("Given"), solid(Qt::blue), true);
+    m_tree->addItem(2001, 1, QStringLiteral("No icon known"), QPixmap(), true);
+    QHash<int, int> asked;
+    m_tree->setIconSource([&asked](int id) {
+        ++asked[id];
+        return id == 2001 ? QPixmap() : solid(Qt::red);
+    });
+    // Nothing is asked before anything is painted.
+    QVERIFY(asked.isEmpty());
+
+    const int rowsShown = (m_tree->height() + 39) / 40;
+    m_tree->grab();
+    QVERIFY(!asked.isEmpty());
+    QVERIFY(asked.size() <= rowsShown);
+    QVERIFY(!asked.contains(2000));
+    QVERIFY(asked.contains(2001));
+    for (auto it = asked.cbegin(); it != asked.cend(); ++it) {
+        QVERIFY(!m_tree->itemRect(it.key()).isEmpty());
+        QVERIFY(m_tree->itemRect(it.key()).intersects(m_tree->rect()));
+    }
+    const QHash<int, int> first = asked;
+    m_tree->grab();
+    m_tree->update();
+    QCoreApplication::processEvents();
+    QCOMPARE(asked, first);
+
+    m_tree->selectItem(1, 1000);
+    m_tree->grab();
+    QVERIFY(asked.contains(1000));
+    QVERIFY(!asked.contains(500));
+    QVERIFY(asked.size() <= 2 * rowsShown);
+    for (int count : asked) {
+        QCOMPARE(count, 1);
+    }
+}
+
+void TestQQTree::iconsArePainted()
+{
+    m_tree->addTeam(1, QStringLiteral("Files"), 0, true);
+    m_tree->setTeamHeight(1, 0);
+    m_tree->addItem(1, 1, QStringLiteral("Large"), solid(Qt::red, 64));
+    m_tree->addItem(2, 1, QStringLiteral("From the source"), QPixmap());
+    m_tree->addItem(3, 1, QStringLiteral("Neutral"), QPixmap());
+    m_tree->setIconSource([](int id) { return id == 2 ? solid(Qt::green) : QPixmap(); });
+    const QImage image = m_tree->grab().toImage();
+    const qreal dpr = image.devicePixelRatio();
+    const auto pixel = [&](const QPoint& p) { return image.pixelColor((QPointF(p) * dpr).toPoint()); };
+
+    // The 64 x 64 icon is drawn into the 32 x 32 box: inside it red, just right of the box not.
+    const QRect large = m_tree->itemRect(1);
+    QCOMPARE(pixel(QPoint(8 + 16, large.center().y())), QColor(Qt::red));
+    QCOMPARE(pixel(QPoint(8 + 2, large.center().y())), QColor(Qt::red));
+    QVERIFY(pixel(QPoint(8 + 34, large.top() + 2)) != QColor(Qt::red));
+    QCOMPARE(pixel(QPoint(8 + 16, m_tree->itemRect(2).center().y())), QColor(Qt::green));
+    // The neutral icon is drawn where no icon is known.
+    const QColor neutral = pixel(QPoint(8 + 16, m_tree->itemRect(3).center().y() + 6));
+    QVERIFY(neutral.alpha() > 0);
+}
+
+void TestQQTree::wheelScrolls()
+{
+    m_tree->addTeam(1, QStringLiteral("Many"), 0, true);
+    for (int id = 1; id <= 1000; ++id) {
+        m_tree->addItem(id, 1, QStringLiteral("Item %1").arg(id), QPixmap());
+    }
+    QCoreApplication::processEvents();
+    QScrollBar* bar = m_tree->getScroll()->verticalScrollBar();
+    QCOMPARE(bar->maximum(), 28 + 1000 * 40 - m_tree->height());
+    QCOMPARE(bar->value(), 0);
+
+    const QPoint at = m_tree->itemRect(3).center();
+    QWheelEvent wheel(QPointF(at),
+                      QPointF(m_tree->mapToGlobal(at)),
+                      QPoint(),
+                      QPoint(0, -120),
+                      Qt::NoButton,
+                      Qt::NoModifier,
+                      Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(m_tree, &wheel);
+    QVERIFY(bar->value() > 0);
+    QCOMPARE(m_tree->teamRect(1).top(), -bar->value());
+
+    bar->setValue(bar->maximum());
+    QCOMPARE(m_tree->itemRect(1000).bottom(), m_tree->height() - 1);
+    QSignalSpy rclicked(m_tree, &QQTree::RClicked);
+    QTest::mouseClick(m_tree, Qt::RightButton, Qt::NoModifier, m_tree->itemRect(999).center());
+    QCOMPARE(rclicked.size(), 1);
+    QCOMPARE(rclicked.at(0).at(1).toInt(), 999);
+
+    // Shrinking the content brings the offset back into range.
+    m_tree->clearTeam(1);
+    QCoreApplication::processEvents();
+    QCOMPARE(bar->maximum(), 0);
+    QCOMPARE(bar->value(), 0);
+}
+
+void TestQQTree::pageFollowsItsScrollArea()
+{
+    QScrollArea* area = m_tree->getScroll();
+    QVERIFY(area);
+    QCOMPARE(area->parentWidget(), m_host.get());
+    QCOMPARE(area->geometry(), QRect(0, 20, 270, 400));
+    QCOMPARE(m_tree->size(), area->viewport()->size());
+
+    m_tree->setGeometry(QRect(0, 10, 200, 300));
+    QCOMPARE(area->geometry(), QRect(0, 10, 200, 300));
+    QTRY_COMPARE(m_tree->size(), area->viewport()->size());
+
+    // Resizing the page itself (as code holding a plain QWidget pointer might) does no harm.
+    static_cast<QWidget*>(m_tree)->setGeometry(QRect(5, 5, 50, 50));
+    QTRY_COMPARE(m_tree->geometry(), area->viewport()->rect());
+
+    m_tree->hide();
+    QVERIFY(!area->isVisible());
+    QVERIFY(!m_tree->isVisible());
+    m_tree->show();
+    QVERIFY(area->isVisible());
+    QVERIFY(m_tree->isVisible());
+}
+
+void TestQQTree::deletingTheTreeRemovesItsScrollArea()
+{
+    QPointer<QScrollArea> area = m_tree->getScroll();
+    delete m_tree;
+    m_tree = nullptr;
+    QVERIFY(area.isNull());
+
+    // And deleting the window deletes area and tree together.
+    auto* tree = new QQTree(m_host.get());
+    QPointer<QQTree> guard = tree;
+    tree->addTeam(1, QStringLiteral("A"), 0, true);
+    m_host.reset();
+    QVERIFY(guard.isNull());
+}
+
+QTEST_MAIN(TestQQTree)
+#include "tst_qqtree.moc"
