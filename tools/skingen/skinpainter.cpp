@@ -210,14 +210,24 @@ void SkinPainter::paintGreen(QPainter& p) const
     p.setBrush(withAlpha(c.decorDeep, 110));
     p.drawPath(near);
 
-    // A sprig at the right edge, below the title bar buttons.
-    const QColor vein = withAlpha(c.decorLight, 200);
-    leaf(p, QPointF(270, 70), 40, -152, withAlpha(c.accent, 120), vein);
-    leaf(p, QPointF(270, 70), 32, -118, withAlpha(c.decorDeep, 150), vein);
-    leaf(p, QPointF(270, 70), 30, 175, withAlpha(c.decorDeep, 95), vein);
-    p.setBrush(withAlpha(c.decorLight, 170));
-    p.drawEllipse(QPointF(232, 45), 2.2, 2.2);
-    p.drawEllipse(QPointF(220, 58), 1.6, 1.6);
+    // A sprig growing in from the right edge, below the title bar buttons and right of the clock text.
+    QPainterPath stem;
+    stem.moveTo(272, 96);
+    stem.cubicTo(252, 82, 236, 62, 226, 38);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(withAlpha(c.accent, 170), 1.6, Qt::SolidLine, Qt::RoundCap));
+    p.drawPath(stem);
+    const QColor vein = withAlpha(c.decorLight, 190);
+    const QColor pale(0x8e, 0xd8, 0xaa, 220);
+    leaf(p, stem.pointAtPercent(0.18), 26, -160, withAlpha(c.decorDeep, 200), vein);
+    leaf(p, stem.pointAtPercent(0.36), 24, -60, pale, vein);
+    leaf(p, stem.pointAtPercent(0.55), 22, -170, withAlpha(c.accent, 190), vein);
+    leaf(p, stem.pointAtPercent(0.72), 19, -75, withAlpha(c.decorDeep, 190), vein);
+    leaf(p, stem.pointAtPercent(1.0), 16, -115, pale, vein);
+    p.setPen(Qt::NoPen);
+    p.setBrush(withAlpha(c.decorLight, 200));
+    p.drawEllipse(QPointF(214, 58), 2.2, 2.2);
+    p.drawEllipse(QPointF(206, 46), 1.5, 1.5);
 }
 
 void SkinPainter::paintSunset(QPainter& p) const
