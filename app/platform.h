@@ -45,10 +45,14 @@ QIcon fileIcon(const QString& path);
 /// Opens a file item: a launcher starts its application, anything else opens with its default application.
 bool openFile(const QString& path);
 /// Opens a web address in the default browser; false when the address is malformed or nothing opens it.
+/// An empty address, one that does not parse strictly (QUrl::StrictMode) and a file address naming no existing
+/// file are failures; an address typed without a scheme ("www.example.com") opens as the browser would take it
+/// (http://www.example.com).
 bool openUrl(const QUrl& url);
 
 /// Tests replace what opening does (no browser or application is started): the handler gets the file path
-/// (openFile) or address (openUrl) and returns the result. An empty handler restores the real behaviour.
+/// (openFile) or the address after the checks above, with its scheme (openUrl), and returns the result. An
+/// empty handler restores the real behaviour.
 void setOpenHandler(std::function<bool(const QString& target)> handler);
 
 /// Starts the first installed desktop calculator / text editor; false when none is found.
@@ -56,6 +60,7 @@ bool startCalculator();
 bool startTextEditor();
 
 /// Creates a desktop shortcut (a symbolic link; "<name>.desktop" for a launcher) named `name` pointing at
-/// `target`. Never replaces an existing file; false on failure.
+/// `target`. Never replaces an existing file; a missing Desktop folder is made first. False on failure,
+/// including a name that is empty, "." or "..", or contains "/".
 bool createDesktopShortcut(const QString& name, const QString& target);
 } // namespace Platform
