@@ -1,0 +1,439 @@
+// Opening data.db: where it is placed, the first-run copy of the template, a missing template or Documents
+// folder, empty and damaged files, older databases without the indexes, and connections shared by copies.
+#include "icondatabase.h"
+#include "storetestutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <unistd.h>
+
+using StoreTest::scalar;
+using StoreTest::withConnection;
+
+namespace
+{
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+QStringList columns(const QString& path, const QString& table)
+{
+    QStringList names;
+    withConnection(path, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("pragma table_info(%1)").arg(table))) {
+            while (q.next()) {
+                names.append(q.value(1).toString());
+            }
+        }
+    });
+    return names;
+}
+
+QStringList teamNames(IconDatabase& db)
+{
+    QStringList names;
+    for (int kind : {1, 2}) {
+        QList<TeamInfo> teams;
+        db.getTeamsByType(teams, kind);
+        for (const TeamInfo& t : teams) {
+            names.append(QStringLiteral("%1:%2").arg(t.ttype).arg(t.name));
+        }
+    }
+    return names;
+}
+} // namespace
+
+class TestDatabaseOpen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void placement_data();
+    void placement();
+    void newCatalogueColumns();
+    void damagedFileIsLeftUntouched_data();
+    void damagedFileIsLeftUntouched();
+    void unusablePaths_data();
+    void unusablePaths();
+    void olderDatabaseGetsIndexes();
+    void readOnlyCatalogueStillReads();
+    void copiesShareTheConnection();
+    void instanceIsProcessWide();
+
+private:
+    QString documents() const { return m_home + QStringLiteral("/Documents"); }
+    QString dbPath() const { return documents() + QStringLiteral("/Brisko/Desktop/data.db"); }
+
+    QString m_home;
+    QString m_runtimeTemplate;
+    std::unique_ptr<QTemporaryDir> m_work;
+};
+
+void TestDatabaseOpen::initTestCase()
+{
+    // Only ever run inside the temporary HOME of the test runner: these tests create and remove Documents.
+    m_home = QDir::homePath();
+    const QString root = qEnvironmentVariable("BRISKO_TEST_ROOT");
+    if (root.isEmpty() || !m_home.startsWith(root)) {
+        QSKIP("needs the temporary HOME of tests/hermetic.sh");
+    }
+    QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), documents());
+    QCOMPARE(IconDatabase::defaultDatabasePath(), dbPath());
+    // The template the build made in the run-time folder (the working directory of the tests).
+    m_runtimeTemplate = QDir::current().absoluteFilePath(QStringLiteral("data.db"));
+    QVERIFY2(QFile::exists(m_runtimeTemplate), "the build makes the template data.db");
+}
+
+void TestDatabaseOpen::init()
+{
+    QDir(documents()).removeRecursively();
+    m_work = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_work->isValid());
+}
+
+void TestDatabaseOpen::cleanup()
+{
+    QDir::setCurrent(QFileInfo(m_runtimeTemplate).absolutePath());
+    m_work.reset();
+    QDir(documents()).removeRecursively();
+}
+
+void TestDatabaseOpen::placement_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("templateThere");
+    QTest::addColumn<QStringList>("teams");
+    QTest::addColumn<bool>("copyError");
+    const QStringList fromTemplate = {QStringLiteral("1:常用软件"), QStringLiteral("2:常用网址")};
+    QTest::newRow("Documents missing") << QString() << true << fromTemplate << false;
+    QTest::newRow("no root folder") << QStringLiteral("documents") << true << fromTemplate << false;
+    QTest::newRow("root without data folder") << QStringLiteral("root") << true << fromTemplate << false;
+    QTest::newRow("data folder without file") << QStringLiteral("data folder") << true << fromTemplate << false;
+    QTest::newRow("file present") << QStringLiteral("catalogue") << true << QStringList{QStringLiteral("1:mine")}
+                                  << false;
+    QTest::newRow("empty file present") << QStringLiteral("empty file") << true << QStringList() << false;
+    QTest::newRow("template missing") << QStringLiteral("documents") << false << QStringList() << true;
+}
+
+void TestDatabaseOpen::placement()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, templateThere);
+    QFETCH(QStringList, teams);
+    QFETCH(bool, copyError);
+
+    // The working directory holds the template (or not), as the executable's folder does.
+    if (templateThere) {
+        QVERIFY(QFile::copy(m_runtimeTemplate, m_work->filePath(QStringLiteral("data.db"))));
+    }
+    QVERIFY(QDir::setCurrent(m_work->path()));
+
+    const QString dataFolder = QFileInfo(dbPath()).absolutePath();
+    if (before == QLatin1String("documents")) {
+        QVERIFY(QDir().mkpath(documents()));
+    } else if (before == QLatin1String("root")) {
+        QVERIFY(QDir().mkpath(documents() + QStringLiteral("/Brisko")));
+    } else if (before == QLatin1String("data folder")) {
+        QVERIFY(QDir().mkpath(dataFolder));
+    } else if (before == QLatin1String("empty file")) {
+        QVERIFY(QDir().mkpath(dataFolder));
+        QVERIFY(writeAll(dbPath(), QByteArray()));
+    } else if (before == QLatin1String("catalogue")) {
+        IconDatabase own;
+        own.openDatabaseAt(dbPath(), QString());
+        QVERIFY(own.addTeam(QStringLiteral("mine"), en_team_icon) > 0);
+    }
+
+    if (copyError) {
+        QTest::ignoreMessage(QtDebugMsg, "copy file error!");
+    }
+    IconDatabase db;
+    db.openDatabase();
+    QCOMPARE(db.state(), IconDatabase::State::Ok);
+    QVERIFY(db.isUsable());
+    QVERIFY(db.errorText().isEmpty());
+    QCOMPARE(db.databasePath(), dbPath());
+    QVERIFY(QFileInfo(dataFolder).isDir());
+    QCOMPARE(teamNames(db), teams);
+
+    // Whatever the start, the catalogue takes additions, and keeps them for the next run.
+    const int team = db.addTeam(QStringLiteral("new group"), en_team_icon);
+    QVERIFY(team > 0);
+    QVERIFY(db.addItem(QStringLiteral("file"), QStringLiteral("/home/u/file"), team, en_team_icon) > 0);
+    db = IconDatabase();
+    IconDatabase again;
+    again.openDatabase();
+    QCOMPARE(teamNames(again).size(), teams.size() + 1);
+    QList<IconItemInfo> items;
+    again.getItemsByType(items, en_team_icon);
+    QCOMPARE(items.size(), 1);
+}
+
+// A new catalogue has the two tables with their columns in the binding order, and the search index.
+void TestDatabaseOpen::newCatalogueColumns()
+{
+    const QString path = m_work->filePath(QStringLiteral("new.db"));
+    {
+        IconDatabase db;
+        db.openDatabaseAt(path, QString());
+        QVERIFY(db.isUsable());
+        QVERIFY(db.hasSearchIndex());
+    }
+    QCOMPARE(columns(path, QStringLiteral("team")),
+             QStringList({QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("ttype"), QStringLiteral("order_num")}));
+    QCOMPARE(columns(path, QStringLiteral("icon_item")),
+             QStringList({QStringLiteral("id"), QStringLiteral("icon_name"), QStringLiteral("file_name"),
+                          QStringLiteral("team_id"), QStringLiteral("last_time"), QStringLiteral("order_num"),
+                          QStringLiteral("ttype")}));
+    // The build's template has the same shape.
+    QCOMPARE(columns(m_runtimeTemplate, QStringLiteral("icon_item")), columns(path, QStringLiteral("icon_item")));
+    QCOMPARE(columns(m_runtimeTemplate, QStringLiteral("team")), columns(path, QStringLiteral("team")));
+}
+
+void TestDatabaseOpen::damagedFileIsLeftUntouched_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QByteArray random(64 * 1024, '\0');
+    QRandomGenerator rng(7);
+    for (char& c : random) {
+        c = char(rng.bounded(256));
+    }
+    QByteArray header = QByteArray("SQLite format 3\0", 16) + random.left(8 * 1024);
+    QByteArray text = QByteArray("These are my notes, not a database.\n").repeated(50);
+    QTest::newRow("random bytes") << random;
+    QTest::newRow("text file") << text;
+    QTest::newRow("SQLite header, then garbage") << header;
+    QTest::newRow("one byte") << QByteArray("x");
+}
+
+void TestDatabaseOpen::damagedFileIsLeftUntouched()
+{
+    QFETCH(QByteArray, content);
+    QVERIFY(QDir().mkpath(QFileInfo(dbPath()).absolutePath()));
+    QVERIFY(writeAll(dbPath(), content));
+    QVERIFY(QDir::setCurrent(m_work->path()));
+    QVERIFY(QFile::copy(m_runtimeTemplate, m_work->filePath(QStringLiteral("data.db"))));
+    const QStringList filesBefore = QDir(QFileInfo(dbPath()).absolutePath()).entryList(QDir::Files);
+
+    QTest::ignoreMessage(QtDebugMsg, "open db error!");
+    IconDatabase db;
+    db.openDatabase();
+    QCOMPARE(db.state(), IconDatabase::State::NotADatabase);
+    QVERIFY(!db.isUsable());
+    QVERIFY(db.errorText().contains(QDir::toNativeSeparators(dbPath())));
+    QVERIFY(db.errorText().contains(QStringLiteral("已原样保留")));
+    QVERIFY(!db.hasSearchIndex());
+
+    // Every operation fails as without a connection, and nothing reaches the file.
+    QCOMPARE(db.addTeam(QStringLiteral("t"), en_team_icon), 0);
+    QCOMPARE(db.addItem(QStringLiteral("i"), QStringLiteral("/i"), 1, en_team_icon), 0);
+    QVERIFY(!db.beginBatch());
+    QVERIFY(!db.commitBatch());
+    TeamInfo t;
+    QVERIFY(!db.getTeam(t, 1));
+    IconItemInfo i;
+    QVERIFY(!db.getItem(i, 1));
+    QList<TeamInfo> teams;
+    db.getTeamsByType(teams, 1);
+    QList<IconItemInfo> items;
+    db.getItemsByType(items, 1);
+    db.getTeamItems(items, 1);
+    db.getRecentItems(items);
+    db.searchItems(items, QString());
+    db.searchItems(items, QStringLiteral("conf"));
+    QVERIFY(teams.isEmpty() && items.isEmpty());
+    db.swapTeamOrder(1, 2);
+    db.swapItemOrder(1, 2);
+    for (int k = 0; k < 8; ++k) {
+        QTest::ignoreMessage(QtDebugMsg, "query error!");
+    }
+    db.execSql(QStringLiteral("create table x(a)"));
+    db.renameTeam(1, QStringLiteral("x"));
+    db.deleteTeam(1);
+    db.updateItem(1, QStringLiteral("a"), QStringLiteral("b"));
+    db.deleteItem(1);
+    db.deleteTeamItems(1);
+    db.setItemLastTime(1, 5);
+    db.execSql(QStringLiteral("vacuum"));
+    db = IconDatabase();
+
+    QCOMPARE(readAll(dbPath()), content);
+    QCOMPARE(QDir(QFileInfo(dbPath()).absolutePath()).entryList(QDir::Files), filesBefore);
+
+    // Opening again (the next run) changes nothing either.
+    QTest::ignoreMessage(QtDebugMsg, "open db error!");
+    IconDatabase again;
+    again.openDatabaseAt(dbPath(), m_runtimeTemplate);
+    QCOMPARE(again.state(), IconDatabase::State::NotADatabase);
+    QCOMPARE(readAll(dbPath()), content);
+}
+
+void TestDatabaseOpen::unusablePaths_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("state");
+    QTest::newRow("a folder where the file belongs") << QStringLiteral("folder") << int(IconDatabase::State::OpenFailed);
+    QTest::newRow("a file where the data folder belongs") << QStringLiteral("file as folder")
+                                                         << int(IconDatabase::State::NoFolder);
+}
+
+void TestDatabaseOpen::unusablePaths()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, state);
+    const QString folder = m_work->filePath(QStringLiteral("Desktop"));
+    QString path = folder + QStringLiteral("/data.db");
+    if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
+        QTest::ignoreMessage(QtDebugMsg, "open db error!");
+    } else {
+        QVERIFY(writeAll(folder, QByteArray("not a folder")));
+        QTest::ignoreMessage(QtDebugMsg, "copy file error!");
+        QTest::ignoreMessage(QtDebugMsg, "open db error!");
+    }
+    IconDatabase db;
+    db.openDatabaseAt(path, m_runtimeTemplate);
+    QCOMPARE(int(db.state()), state);
+    QVERIFY(!db.isUsable());
+    QVERIFY(!db.errorText().isEmpty());
+    QCOMPARE(db.addTeam(QStringLiteral("t"), en_team_icon), 0);
+    if (kind != QLatin1String("folder")) {
+        QCOMPARE(readAll(folder), QByteArray("not a folder"));
+    }
+}
+
+// A catalogue made before the indexes existed gets them (and a filled search index) when it is opened; its
+// rows and columns stay as they were.
+void TestDatabaseOpen::olderDatabaseGetsIndexes()
+{
+    const QString path = m_work->filePath(QStringLiteral("old.db"));
+    withConnection(path, [](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("create table team(id integer primary key, name text, ttype integer,"
+                                      " order_num integer)")));
+        QVERIFY(q.exec(QStringLiteral("create table icon_item(id integer primary key, icon_name text, file_name"
+                                      " text, team_id integer, last_time integer, order_num integer, ttype integer)")));
+        QVERIFY(q.exec(QStringLiteral("insert into team values(1,'old group',1,1)")));
+        QVERIFY(q.exec(QStringLiteral("insert into icon_item values(1,'Configure','/c',1,0,2,1)")));
+        QVERIFY(q.exec(QStringLiteral("insert into icon_item values(2,'Notes','/n',1,5,3,1)")));
+        QVERIFY(q.exec(QStringLiteral("insert into icon_item values(3,'myconfig','/m',1,0,4,1)")));
+    });
+    const QStringList teamColumns = columns(path, QStringLiteral("team"));
+    const QStringList itemColumns = columns(path, QStringLiteral("icon_item"));
+
+    IconDatabase db;
+    db.openDatabaseAt(path, QString());
+    QVERIFY(db.isUsable());
+    QVERIFY(db.hasSearchIndex());
+    for (const char* index : {"team_kind_order", "icon_item_kind_order", "icon_item_order", "icon_item_team",
+                              "icon_item_last_time"}) {
+        QCOMPARE(scalar(path, QStringLiteral("select count(*) from sqlite_master where type='index' and name='%1'")
+                                  .arg(QLatin1String(index)))
+                     .toInt(),
+                 1);
+    }
+    QCOMPARE(columns(path, QStringLiteral("team")), teamColumns);
+    QCOMPARE(columns(path, QStringLiteral("icon_item")), itemColumns);
+
+    // The search index was filled from the rows that were already there.
+    QList<IconItemInfo> found;
+    db.searchItems(found, QStringLiteral("config"));
+    QCOMPARE(StoreTest::ids(found), QList<int>({1, 3}));
+    QList<IconItemInfo> recent;
+    db.getRecentItems(recent);
+    QCOMPARE(recent.size(), 3);
+    QCOMPARE(recent.at(0).id, 2);
+    QCOMPARE(db.addItem(QStringLiteral("new config"), QStringLiteral("/x"), 1, en_team_icon), 4);
+    found.clear();
+    db.searchItems(found, QStringLiteral("config"));
+    QCOMPARE(StoreTest::ids(found), QList<int>({1, 3, 4}));
+}
+
+// A catalogue the user may only read still shows its groups and entries.
+void TestDatabaseOpen::readOnlyCatalogueStillReads()
+{
+    const QString folder = m_work->filePath(QStringLiteral("ro"));
+    const QString path = folder + QStringLiteral("/data.db");
+    QVERIFY(QDir().mkpath(folder));
+    {
+        IconDatabase db;
+        db.openDatabaseAt(path, m_runtimeTemplate);
+        QVERIFY(db.isUsable());
+    }
+    if (QFileInfo(path).isWritable() && ::geteuid() == 0) {
+        QSKIP("root can write any file");
+    }
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    IconDatabase db;
+    db.openDatabaseAt(path, m_runtimeTemplate);
+    QList<TeamInfo> teams;
+    db.getTeamsByType(teams, en_team_icon);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(teams.size(), 1);
+}
+
+void TestDatabaseOpen::copiesShareTheConnection()
+{
+    const QString path = m_work->filePath(QStringLiteral("shared.db"));
+    IconDatabase holder;
+    IconDatabase early = holder; // taken before the open: still the same catalogue
+    holder.openDatabaseAt(path, QString());
+    QVERIFY(early.isUsable());
+    QVERIFY(early.addTeam(QStringLiteral("via early copy"), en_team_icon) > 0);
+    {
+        IconDatabase copy(holder);
+        IconDatabase assigned;
+        assigned = holder;
+        QVERIFY(copy.addTeam(QStringLiteral("via copy"), en_team_icon) > 0);
+        QVERIFY(assigned.beginBatch());
+        QVERIFY(assigned.addTeam(QStringLiteral("via assigned"), en_team_site) > 0);
+        QVERIFY(holder.commitBatch());
+    }
+    // The copies went out of scope: the connection stays open for the other holders.
+    QVERIFY(holder.isUsable());
+    QVERIFY(holder.addTeam(QStringLiteral("after"), en_team_icon) > 0);
+    QList<TeamInfo> teams;
+    early.getTeamsByType(teams, en_team_icon);
+    QCOMPARE(teams.size(), 3);
+    QCOMPARE(scalar(path, QStringLiteral("select count(*) from team")).toInt(), 4);
+}
+
+void TestDatabaseOpen::instanceIsProcessWide()
+{
+    IconDatabase& a = IconDatabase::instance();
+    IconDatabase& b = IconDatabase::instance();
+    QCOMPARE(&a, &b);
+    QVERIFY(QDir::setCurrent(m_work->path()));
+    QVERIFY(QFile::copy(m_runtimeTemplate, m_work->filePath(QStringLiteral("data.db"))));
+    a.openDatabase();
+    QVERIFY(a.isUsable());
+    IconDatabase window = a; // the main window's copy
+    QCOMPARE(teamNames(window), QStringList({QStringLiteral("1:常用软件"), QStringLiteral("2:常用网址")}));
+    QCOMPARE(window.databasePath(), dbPath());
+}
+
+QTEST_GUILESS_MAIN(TestDatabaseOpen)
+#include "tst_databaseopen.moc"
