@@ -1,0 +1,211 @@
+#include "qskinmenu.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+class TestQSkinMenu : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void keyboardChoosesId_data();
+    void keyboardChoosesId();
+    void clickChoosesId();
+    void escapeDismisses();
+    void clickOutsideDismisses();
+    void releaseOfTheOpeningClickChoosesNothing();
+    void timersRunWhileOpen();
+    void emptyMenuReturnsAtOnce();
+    void opensAtTheGivenPointOnScreen();
+    void placement_data();
+    void placement();
+
+private:
+    QWidget* m_window = nullptr;
+};
+
+void TestQSkinMenu::init()
+{
+    m_window = new QWidget;
+    m_window->resize(270, 400);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+}
+
+void TestQSkinMenu::cleanup()
+{
+    delete m_window;
+    m_window = nullptr;
+}
+
+void TestQSkinMenu::keyboardChoosesId_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("first") << QList<int>{Qt::Key_Down, Qt::Key_Return} << 1;
+    QTest::newRow("second") << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter} << 2;
+    QTest::newRow("up wraps to the last") << QList<int>{Qt::Key_Up, Qt::Key_Return} << 7;
+    QTest::newRow("down wraps to the first") << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down,
+                                                           Qt::Key_Down, Qt::Key_Return}
+                                             << 1;
+    QTest::newRow("return with nothing highlighted, then escape") << QList<int>{Qt::Key_Return, Qt::Key_Escape}
+                                                                   << -1;
+}
+
+void TestQSkinMenu::keyboardChoosesId()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(int, result);
+
+    QSkinMenu menu(m_window);
+    menu.addItem(1, QStringLiteral("显示"));
+    menu.addItem(2, QStringLiteral("退出"));
+    menu.addItem(7, QStringLiteral("关于软件"));
+    bool answered = false;
+    TestUtil::answerPopup(
+        [keys](QWidget* popup) {
+            for (int key : keys) {
+                QTest::keyClick(popup, Qt::Key(key));
+            }
+        },
+        &answered);
+    QCOMPARE(menu.pop(100, 100), result);
+    QVERIFY(answered);
+    QVERIFY(!QApplication::activePopupWidget());
+}
+
+void TestQSkinMenu::clickChoosesId()
+{
+    QSkinMenu menu(m_window);
+    menu.addItem(11, QStringLiteral("添加分组"));
+    menu.addItem(12, QStringLiteral("重命名"));
+    menu.addItem(13, QStringLiteral("删除分组"));
+    QRect popupGeometry;
+    TestUtil::answerPopup([&popupGeometry](QWidget* popup) {
+        popupGeometry = popup->geometry();
+        // Rows are 30 pixels high; the second row's middle.
+        const QPoint second(popup->width() / 2, popup->height() / 2);
+        QTest::mouseMove(popup, second);
+        QTest::mouseClick(popup, Qt::LeftButton, {}, second);
+    });
+    QCOMPARE(menu.pop(120, 140), 12);
+    QCOMPARE(popupGeometry.topLeft(), QPoint(120, 140));
+    // Roomy rows: three rows of about 30 pixels.
+    QVERIFY(popupGeometry.height() >= 3 * 28);
+}
+
+void TestQSkinMenu::escapeDismisses()
+{
+    QSkinMenu menu(m_window);
+    menu.addItem(1, QStringLiteral("放到桌面"));
+    TestUtil::answerPopup([](QWidget* popup) { QTest::keyClick(popup, Qt::Key_Escape); });
+    QCOMPARE(menu.pop(0, 0), -1);
+    // The menu can be shown again afterwards.
+    TestUtil::answerPopup([](QWidget* popup) {
+        QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Return);
+    });
+    QCOMPARE(menu.pop(0, 0), 1);
+}
+
+void TestQSkinMenu::clickOutsideDismisses()
+{
+    QSkinMenu menu(m_window);
+    menu.addItem(1, QStringLiteral("关于软件"));
+    menu.addItem(2, QStringLiteral("使用帮助"));
+    TestUtil::answerPopup([](QWidget* popup) {
+        QTest::mouseClick(popup, Qt::LeftButton, {}, QPoint(popup->width() + 40, popup->height() + 40));
+    });
+    QCOMPARE(menu.pop(50, 50), -1);
+}
+
+void TestQSkinMenu::releaseOfTheOpeningClickChoosesNothing()
+{
+    // A context menu opens on the press of a right click; the release that follows lands on the menu and must
+    // not pick the row under the pointer.
+    QSkinMenu menu(m_window);
+    menu.addItem(1, QStringLiteral("放到桌面"));
+    TestUtil::answerPopup([](QWidget* popup) {
+        QTest::mouseRelease(popup, Qt::RightButton, {}, QPoint(20, 15));
+        QTimer::singleShot(50, popup, [popup] { QTest::keyClick(popup, Qt::Key_Escape); });
+    });
+    QCOMPARE(menu.pop(0, 0), -1);
+}
+
+void TestQSkinMenu::timersRunWhileOpen()
+{
+    QSkinMenu menu(m_window);
+    menu.addItem(1, QStringLiteral("显示"));
+    int ticks = 0;
+    QTimer clock;
+    clock.setInterval(20);
+    connect(&clock, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    clock.start();
+    TestUtil::answerPopup([&ticks](QWidget* popup) {
+        // Leave the menu open while the clock ticks a few times, then dismiss it.
+        auto* waiter = new QTimer(popup);
+        waiter->setInterval(10);
+        QObject::connect(waiter, &QTimer::timeout, popup, [popup, &ticks] {
+            if (ticks >= 5) {
+                QTest::keyClick(popup, Qt::Key_Escape);
+            }
+        });
+        waiter->start();
+    });
+    const int before = ticks;
+    QCOMPARE(menu.pop(0, 0), -1);
+    QVERIFY(ticks - before >= 5);
+}
+
+void TestQSkinMenu::emptyMenuReturnsAtOnce()
+{
+    QSkinMenu menu(m_window);
+    QCOMPARE(menu.count(), 0);
+    QCOMPARE(menu.pop(10, 10), -1);
+}
+
+void TestQSkinMenu::opensAtTheGivenPointOnScreen()
+{
+    QSkinMenu menu(nullptr);
+    menu.addItem(1, QStringLiteral("关于软件"));
+    menu.addItem(2, QStringLiteral("使用帮助"));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect popupGeometry;
+    TestUtil::answerPopup([&popupGeometry](QWidget* popup) {
+        popupGeometry = popup->geometry();
+        QTest::keyClick(popup, Qt::Key_Escape);
+    });
+    // Asked for beyond the bottom-right corner: it opens inside the screen.
+    QCOMPARE(menu.pop(screen.right() - 5, screen.bottom() - 5), -1);
+    QVERIFY(screen.contains(popupGeometry));
+}
+
+void TestQSkinMenu::placement_data()
+{
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QPoint>("expected");
+
+    QTest::newRow("fits") << QPoint(100, 100) << QPoint(100, 100);
+    QTest::newRow("too far right: opens to the left") << QPoint(1250, 100) << QPoint(1110, 100);
+    QTest::newRow("too low: opens above") << QPoint(100, 780) << QPoint(100, 710);
+    QTest::newRow("corner") << QPoint(1279, 799) << QPoint(1139, 729);
+    QTest::newRow("left of the screen") << QPoint(-50, 100) << QPoint(0, 100);
+    QTest::newRow("above the screen") << QPoint(100, -20) << QPoint(100, 0);
+}
+
+void TestQSkinMenu::placement()
+{
+    QFETCH(QPoint, at);
+    QFETCH(QPoint, expected);
+    QCOMPARE(QSkinMenu::placement(at, QSize(140, 70), QRect(0, 0, 1280, 800)), expected);
+}
+
+QTEST_MAIN(TestQSkinMenu)
+#include "tst_qskinmenu.moc"

@@ -1,0 +1,142 @@
+#include "qskinfun.h"
+#include "skinpath.h"
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestSkinPath : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void resolve_data();
+    void resolve();
+    void bothSpellingsReachTheSameFile_data();
+    void bothSpellingsReachTheSameFile();
+    void pixmapIsCachedAndMissingIsNull();
+    void hasMSFontMatchesTheFontList();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldCurrent;
+};
+
+void TestSkinPath::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_oldCurrent = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    QVERIFY(QDir().mkpath(QStringLiteral("Skins/icon")));
+    QVERIFY(QDir().mkpath(QStringLiteral("Skins/main_bg/3")));
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(QStringLiteral("Skins/icon/site.png")));
+    QVERIFY(image.save(QStringLiteral("Skins/main_bg/3/main_bg_top.png")));
+}
+
+void TestSkinPath::cleanupTestCase()
+{
+    QDir::setCurrent(m_oldCurrent);
+}
+
+void TestSkinPath::resolve_data()
+{
+    QTest::addColumn<QString>("design");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("empty") << QString() << QString() << QString();
+    QTest::newRow("empty with suffix") << QString() << QStringLiteral(".png") << QString();
+    QTest::newRow("backslashes") << QStringLiteral("Skins\\icon\\site.png") << QString()
+                                 << QStringLiteral("Skins/icon/site.png");
+    QTest::newRow("lower-case folder") << QStringLiteral("skins\\main_bg\\1\\main_bg_bottom.png") << QString()
+                                       << QStringLiteral("Skins/main_bg/1/main_bg_bottom.png");
+    QTest::newRow("upper-case folder") << QStringLiteral("SKINS\\btn\\skin.png") << QString()
+                                       << QStringLiteral("Skins/btn/skin.png");
+    QTest::newRow("no extension gets the suffix") << QStringLiteral("skins\\main_bg\\1\\main_bg_top")
+                                                  << QStringLiteral(".png")
+                                                  << QStringLiteral("Skins/main_bg/1/main_bg_top.png");
+    QTest::newRow("suffix without dot") << QStringLiteral("skins\\main_bg\\1\\main_bg_top") << QStringLiteral("png")
+                                        << QStringLiteral("Skins/main_bg/1/main_bg_top.png");
+    QTest::newRow("extension kept") << QStringLiteral("skins\\main_bg\\1\\main_bg_bottom.png")
+                                    << QStringLiteral(".png")
+                                    << QStringLiteral("Skins/main_bg/1/main_bg_bottom.png");
+    QTest::newRow("no suffix asked") << QStringLiteral("skins\\main_bg\\1\\main_bg_top") << QString()
+                                     << QStringLiteral("Skins/main_bg/1/main_bg_top");
+    QTest::newRow("doubled separators") << QStringLiteral("Skins\\\\icon//del.png") << QString()
+                                        << QStringLiteral("Skins/icon/del.png");
+    QTest::newRow("forward slashes untouched") << QStringLiteral("Skins/icon/del.png") << QString()
+                                               << QStringLiteral("Skins/icon/del.png");
+    QTest::newRow("other relative path") << QStringLiteral("images\\a.png") << QString()
+                                         << QStringLiteral("images/a.png");
+    QTest::newRow("folder named like skins deeper down stays") << QStringLiteral("data\\skins\\a.png") << QString()
+                                                               << QStringLiteral("data/skins/a.png");
+    QTest::newRow("resource") << QStringLiteral(":/res/image/scroll/1.png") << QString()
+                              << QStringLiteral(":/res/image/scroll/1.png");
+    QTest::newRow("dot in a folder, none in the file") << QStringLiteral("Skins\\v1.2\\top")
+                                                       << QStringLiteral(".png")
+                                                       << QStringLiteral("Skins/v1.2/top.png");
+}
+
+void TestSkinPath::resolve()
+{
+    QFETCH(QString, design);
+    QFETCH(QString, suffix);
+    QFETCH(QString, expected);
+    QCOMPARE(SkinPath::resolve(design, suffix), expected);
+}
+
+void TestSkinPath::bothSpellingsReachTheSameFile_data()
+{
+    QTest::addColumn<QString>("design");
+    QTest::newRow("Skins") << QStringLiteral("Skins\\icon\\site.png");
+    QTest::newRow("skins") << QStringLiteral("skins\\icon\\site.png");
+    QTest::newRow("absolute lower-case") << m_dir.path() + QStringLiteral("/skins/icon/site.png");
+}
+
+void TestSkinPath::bothSpellingsReachTheSameFile()
+{
+    QFETCH(QString, design);
+    QVERIFY(QFileInfo::exists(SkinPath::resolve(design)));
+    QCOMPARE(SkinPath::pixmap(design).size(), QSize(8, 8));
+}
+
+void TestSkinPath::pixmapIsCachedAndMissingIsNull()
+{
+    QVERIFY(SkinPath::pixmap(QStringLiteral("skins\\icon\\nothing.png")).isNull());
+    QVERIFY(SkinPath::pixmap(QString()).isNull());
+
+    const QPixmap first = SkinPath::pixmap(QStringLiteral("skins\\main_bg\\3\\main_bg_top.png"));
+    QVERIFY(!first.isNull());
+    // The same image again comes from the cache (shared data), however it is spelled.
+    const QPixmap second = SkinPath::pixmap(QStringLiteral("Skins/main_bg/3/main_bg_top.png"));
+    QCOMPARE(second.cacheKey(), first.cacheKey());
+
+    // A file that appears later is found: misses are not remembered.
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(Qt::blue);
+    QVERIFY(image.save(QStringLiteral("Skins/icon/late.png")));
+    QCOMPARE(SkinPath::pixmap(QStringLiteral("skins\\icon\\late.png")).size(), QSize(4, 4));
+
+    // Resources resolve too.
+    QCOMPARE(SkinPath::pixmap(QStringLiteral(":/res/image/btn_style1_1.png")).size(), QSize(64, 25));
+}
+
+void TestSkinPath::hasMSFontMatchesTheFontList()
+{
+    const QStringList families = QFontDatabase::families();
+    bool listed = false;
+    for (const QString& family : families) {
+        listed = listed || family.startsWith(QStringLiteral("微软雅黑"))
+                 || family.startsWith(QLatin1String("Microsoft YaHei"), Qt::CaseInsensitive);
+    }
+    QCOMPARE(QSkinFun::hasMSFont(), listed);
+}
+
+QTEST_MAIN(TestSkinPath)
+#include "tst_skinpath.moc"
