@@ -304,6 +304,8 @@ struct QQTree::Private
     QPixmap neutralIcon;
     qint64 total = 0;
     int selected = 0;
+    /// A row to scroll into view once the tree has its real size (it was selected before being shown).
+    int pendingReveal = 0;
     Hit hover;
     Hit pressed;
     bool layoutDirty = true;
@@ -670,13 +672,25 @@ struct QQTree::Private
     void select(int itemId)
     {
         selected = itemId;
-        if (Item* it = item(itemId)) {
-            const qint64 top = itemTop(*it);
-            if (top >= 0) {
-                q->ensureContentVisible(top, kItemHeight);
-            }
-        }
+        reveal(itemId);
         q->update();
+    }
+
+    void reveal(int itemId)
+    {
+        pendingReveal = 0;
+        Item* it = item(itemId);
+        if (!it) {
+            return;
+        }
+        if (!q->isVisible()) {
+            pendingReveal = itemId;
+            return;
+        }
+        const qint64 top = itemTop(*it);
+        if (top >= 0) {
+            q->ensureContentVisible(top, kItemHeight);
+        }
     }
 
     /// First or last item of the shown groups from position `from` of the group order, walking by `step`.
@@ -1212,11 +1226,19 @@ void QQTree::resizeEvent(QResizeEvent* event)
 {
     QScrollWidget::resizeEvent(event);
     d->ensureLayout();
+    if (d->pendingReveal && isVisible()) {
+        d->reveal(d->pendingReveal);
+    }
 }
 
 bool QQTree::event(QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::Show:
+        if (d->pendingReveal) {
+            d->reveal(d->pendingReveal);
+        }
+        return QScrollWidget::event(event);
     case QEvent::LayoutRequest:
         d->layoutPosted = false;
         d->ensureLayout();

@@ -567,6 +567,18 @@ void TestQQTree::selectItemOpensAndScrolls()
     m_tree->selectItem(1, 2);
     QVERIFY(m_tree->rect().contains(m_tree->itemRect(2)));
 
+    // Selected before its page was ever shown (the page has no real size yet): scrolled just far enough
+    // once it is shown, the row at the bottom edge.
+    auto* fresh = new QQTree(m_host.get());
+    fresh->setGeometry(QRect(0, 0, 270, 300));
+    fresh->addTeam(1, QStringLiteral("Many"), 0, true);
+    for (int id = 1; id <= 500; ++id) {
+        fresh->addItem(id, 1, QStringLiteral("Item %1").arg(id), QPixmap());
+    }
+    fresh->selectItem(1, 480);
+    fresh->show();
+    QTRY_COMPARE(fresh->itemRect(480).bottom(), fresh->height() - 1);
+
     // Unknown rows and wrong groups leave the selection alone.
     m_tree->selectItem(1, 9999);
     m_tree->selectItem(2, 3);
