@@ -5,6 +5,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <cstdio>
+#include <vector>
 
 namespace Canvas
 {
@@ -20,6 +21,57 @@ void prepare(QPainter& painter)
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
+}
+
+namespace
+{
+/// One box blur pass along rows (horizontal) or columns, on premultiplied ARGB.
+void boxPass(QImage& image, int radius, bool horizontal)
+{
+    const int w = image.width();
+    const int h = image.height();
+    const int lines = horizontal ? h : w;
+    const int length = horizontal ? w : h;
+    const int window = 2 * radius + 1;
+    std::vector<QRgb> src(static_cast<size_t>(length));
+    for (int line = 0; line < lines; ++line) {
+        auto at = [&](int i) -> QRgb& {
+            return horizontal ? reinterpret_cast<QRgb*>(image.scanLine(line))[i]
+                              : reinterpret_cast<QRgb*>(image.scanLine(i))[line];
+        };
+        for (int i = 0; i < length; ++i)
+            src[size_t(i)] = at(i);
+        int sum[4] = {0, 0, 0, 0};
+        auto add = [&](int i, int sign) {
+            if (i < 0 || i >= length)
+                return;
+            const QRgb px = src[size_t(i)];
+            sum[0] += sign * qAlpha(px);
+            sum[1] += sign * qRed(px);
+            sum[2] += sign * qGreen(px);
+            sum[3] += sign * qBlue(px);
+        };
+        for (int i = -radius; i <= radius; ++i)
+            add(i, 1);
+        for (int i = 0; i < length; ++i) {
+            at(i) = qRgba(sum[1] / window, sum[2] / window, sum[3] / window, sum[0] / window);
+            add(i - radius, -1);
+            add(i + radius + 1, 1);
+        }
+    }
+}
+} // namespace
+
+QImage blurred(const QImage& image, int radius)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (radius < 1)
+        return out;
+    for (int pass = 0; pass < 3; ++pass) {
+        boxPass(out, radius, true);
+        boxPass(out, radius, false);
+    }
+    return out;
 }
 
 bool save(const QImage& image, const QString& path)

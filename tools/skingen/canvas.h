@@ -12,6 +12,8 @@ namespace Canvas
 QImage blank(int width, int height);
 /// Sets antialiasing and smooth scaling on a painter.
 void prepare(QPainter& painter);
+/// A blurred copy (three box passes, close to a Gaussian of the given radius in pixels).
+QImage blurred(const QImage& image, int radius);
 /// Writes the image as PNG, creating the folders on the way; prints the reason and returns false on failure.
 bool save(const QImage& image, const QString& path);
 } // namespace Canvas

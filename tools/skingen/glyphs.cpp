@@ -1,5 +1,7 @@
 #include "glyphs.h"
 
+#include "canvas.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -40,17 +42,26 @@ QPen linePen(const QColor& color, qreal width)
     return pen;
 }
 
-/// A soft shadow under a rounded rectangle: stacked, growing, fading outlines.
-void softShadow(QPainter& p, const QRectF& body, qreal radius, qreal spread, int alpha)
+/// A soft drop shadow under a rounded rectangle, blurred at the resolution the painter draws at.
+void softShadow(QPainter& p, const QRectF& body, qreal radius, qreal blur, qreal drop, int alpha)
 {
-    p.save();
-    p.setPen(Qt::NoPen);
-    const int steps = 6;
-    for (int i = steps; i >= 1; --i) {
-        const qreal grow = spread * i / steps;
-        p.setBrush(QColor(20, 30, 60, alpha / steps));
-        p.drawRoundedRect(body.adjusted(-grow, -grow * 0.6, grow, grow * 1.2), radius + grow, radius + grow);
+    const QTransform toDevice = p.transform();
+    const qreal scale = toDevice.m11();
+    const int blurPx = qMax(1, qRound(blur * scale / 2));
+    const QRectF deviceBody = toDevice.mapRect(body.translated(0, drop));
+    const int margin = blurPx * 3 + 2;
+    const QRect area = deviceBody.toAlignedRect().adjusted(-margin, -margin, margin, margin);
+    QImage mask = Canvas::blank(area.width(), area.height());
+    {
+        QPainter m(&mask);
+        Canvas::prepare(m);
+        m.setPen(Qt::NoPen);
+        m.setBrush(QColor(16, 28, 70, alpha));
+        m.drawRoundedRect(deviceBody.translated(-area.topLeft()), radius * scale, radius * scale);
     }
+    p.save();
+    p.resetTransform();
+    p.drawImage(area.topLeft(), Canvas::blurred(mask, blurPx));
     p.restore();
 }
 
@@ -98,7 +109,7 @@ void appMark(QPainter& p, const QRectF& box, bool withShadow)
     const QRectF body = withShadow ? QRectF(5, 3, 54, 54) : QRectF(2, 2, 60, 60);
     const qreal radius = body.width() * 0.25;
     if (withShadow)
-        softShadow(p, body.translated(0, 1.5), radius, 4, 70);
+        softShadow(p, body, radius, 4, 2, 95);
 
     QLinearGradient g(body.topLeft(), body.bottomRight());
     g.setColorAt(0, QColor(0x4c, 0xa2, 0xff));
