@@ -87,12 +87,25 @@ QImage SkinPainter::windowImage() const
     g.setColorAt(1, c.footer);
     p.fillRect(image.rect(), g);
 
-    // A faint large arc of the accent in the lower right corner gives the list some depth without touching
-    // legibility.
-    QRadialGradient glow(QPointF(WindowWidth * 1.05, WindowHeight * 0.9), WindowWidth * 0.9);
-    glow.setColorAt(0, withAlpha(c.accent, c.number == 4 ? 22 : 18));
-    glow.setColorAt(1, withAlpha(c.accent, 0));
-    p.fillRect(QRectF(0, WindowHeight * 0.4, WindowWidth, WindowHeight * 0.54), glow);
+    // Two faint waves of the accent low in the list area give it some depth; flat shapes rather than a glow,
+    // because an almost transparent gradient shows bands.
+    p.setPen(Qt::NoPen);
+    QPainterPath back;
+    back.moveTo(0, WindowHeight);
+    back.lineTo(0, 470);
+    back.cubicTo(90, 430, 170, 500, 270, 440);
+    back.lineTo(270, WindowHeight);
+    back.closeSubpath();
+    p.setBrush(withAlpha(c.accent, 10));
+    p.drawPath(back);
+    QPainterPath front;
+    front.moveTo(0, WindowHeight);
+    front.lineTo(0, 510);
+    front.cubicTo(80, 490, 180, 530, 270, 495);
+    front.lineTo(270, WindowHeight);
+    front.closeSubpath();
+    p.setBrush(withAlpha(c.accent, 9));
+    p.drawPath(front);
     return image;
 }
 
