@@ -226,6 +226,7 @@ struct IconDatabase::Shared
     QString errorText;
     bool searchIndex = false;
     bool inBatch = false;
+    bool walMode = false;
     // Prepared statements of this connection, by statement text.
     std::map<QString, std::unique_ptr<QSqlQuery>> statements;
 #ifdef BRISKO_HAVE_SQLITE3
@@ -273,6 +274,15 @@ struct IconDatabase::Shared
         nativeStatements.clear();
         handle = nullptr;
 #endif
+        if (isOpen() && walMode) {
+            // The file goes back to a rollback journal when the catalogue closes, so that at rest it is one
+            // self-contained file (for backups and sync tools) that can also be read where it cannot be written.
+            // Not worth waiting for when another process is reading it.
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("pragma busy_timeout=0"));
+            q.exec(QStringLiteral("pragma journal_mode=delete"));
+        }
+        walMode = false;
         if (db.isValid()) {
             db.close();
         }
@@ -524,11 +534,18 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
 
     // Write-ahead logging with NORMAL sync: a commit costs no disk flush, and the file stays consistent after a
     // crash or power loss (at worst the last moments of changes are lost). Where WAL cannot be used SQLite keeps
-    // its rollback journal.
-    run(s.db, QStringLiteral("pragma journal_mode=wal"));
-    run(s.db, QStringLiteral("pragma synchronous=normal"));
-    if (qEnvironmentVariableIsSet("CS")) run(s.db, QStringLiteral("pragma cache_size=") + qEnvironmentVariable("CS"));
-    if (qEnvironmentVariableIsSet("MM")) run(s.db, QStringLiteral("pragma mmap_size=") + qEnvironmentVariable("MM"));
+    // its rollback journal with full syncs.
+    {
+        QSqlQuery q(s.db);
+        s.walMode = q.exec(QStringLiteral("pragma journal_mode=wal")) && q.next()
+            && q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+    }
+    if (s.walMode) {
+        run(s.db, QStringLiteral("pragma synchronous=normal"));
+    }
+    // A page cache of up to 16 MiB holds a catalogue of 100,000 entries with its indexes, so searches and
+    // listings read from memory instead of from the file again on every call.
+    run(s.db, QStringLiteral("pragma cache_size=-16384"));
 
     ensureSchema(s.db);
     if (!catalogueTablesExist(s.db)) {

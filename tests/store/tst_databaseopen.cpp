@@ -182,6 +182,9 @@ void TestDatabaseOpen::placement()
     QVERIFY(team > 0);
     QVERIFY(db.addItem(QStringLiteral("file"), QStringLiteral("/home/u/file"), team, en_team_icon) > 0);
     db = IconDatabase();
+    // Closed, the catalogue is one self-contained file again.
+    QVERIFY(!QFile::exists(dbPath() + QStringLiteral("-wal")));
+    QCOMPARE(scalar(dbPath(), QStringLiteral("pragma journal_mode")).toString(), QStringLiteral("delete"));
     IconDatabase again;
     again.openDatabase();
     QCOMPARE(teamNames(again).size(), teams.size() + 1);
