@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
+
 #include <cstdio>
 #include <vector>
 
@@ -41,7 +42,7 @@ void boxPass(QImage& image, int radius, bool horizontal)
         };
         for (int i = 0; i < length; ++i)
             src[size_t(i)] = at(i);
-        int sum[4] = {0, 0, 0, 0};
+        int sum[4] = { 0, 0, 0, 0 };
         auto add = [&](int i, int sign) {
             if (i < 0 || i >= length)
                 return;
@@ -85,8 +86,8 @@ bool save(const QImage& image, const QString& path)
     QImageWriter writer(path, "png");
     writer.setCompression(9);
     if (!writer.write(image.convertToFormat(QImage::Format_ARGB32))) {
-        std::fprintf(stderr, "brisko-skingen: cannot write %s: %s\n", qPrintable(path),
-                     qPrintable(writer.errorString()));
+        std::fprintf(
+            stderr, "brisko-skingen: cannot write %s: %s\n", qPrintable(path), qPrintable(writer.errorString()));
         return false;
     }
     return true;

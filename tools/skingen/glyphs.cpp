@@ -14,7 +14,8 @@ namespace
 class Grid
 {
 public:
-    Grid(QPainter& p, const QRectF& box, qreal gridW, qreal gridH) : m_p(p)
+    Grid(QPainter& p, const QRectF& box, qreal gridW, qreal gridH)
+        : m_p(p)
     {
         m_p.save();
         m_p.translate(box.topLeft());
@@ -145,8 +146,10 @@ void desktop(QPainter& p, const QRectF& box, const QColor& color)
 {
     // Four app tiles, the last one filled: the things kept on the desktop.
     Grid grid(p, box, 20, 20);
-    const QRectF tiles[] = {QRectF(3.25, 3.25, 5.75, 5.75), QRectF(11, 3.25, 5.75, 5.75),
-                            QRectF(3.25, 11, 5.75, 5.75), QRectF(11, 11, 5.75, 5.75)};
+    const QRectF tiles[] = { QRectF(3.25, 3.25, 5.75, 5.75),
+                             QRectF(11, 3.25, 5.75, 5.75),
+                             QRectF(3.25, 11, 5.75, 5.75),
+                             QRectF(11, 11, 5.75, 5.75) };
     for (int i = 0; i < 4; ++i) {
         p.setPen(linePen(color, 1.5));
         p.setBrush(i == 3 ? color : withAlpha(color, 48));
@@ -269,7 +272,7 @@ void settingsTile(QPainter& p, const QRectF& box)
     const qreal root = 4.9;
     for (int k = 0; k < 8; ++k) {
         const qreal a = k * 45.0;
-        const qreal pts[4][2] = {{a - 22.5, root}, {a - 10, root}, {a - 7, outer}, {a + 7, outer}};
+        const qreal pts[4][2] = { { a - 22.5, root }, { a - 10, root }, { a - 7, outer }, { a + 7, outer } };
         for (int i = 0; i < 4; ++i) {
             const qreal rad = qDegreesToRadians(pts[i][0]);
             const QPointF pt(c.x() + pts[i][1] * qCos(rad), c.y() + pts[i][1] * qSin(rad));

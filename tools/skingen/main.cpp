@@ -12,15 +12,17 @@
 
 #include <QDir>
 #include <QGuiApplication>
+
 #include <cstdio>
 
 namespace
 {
 int usage()
 {
-    std::fprintf(stderr, "usage: brisko-skingen <outdir>\n"
-                         "       brisko-skingen --res <resdir>\n"
-                         "       brisko-skingen --review <outdir> <resdir>\n");
+    std::fprintf(stderr,
+                 "usage: brisko-skingen <outdir>\n"
+                 "       brisko-skingen --res <resdir>\n"
+                 "       brisko-skingen --review <outdir> <resdir>\n");
     return 2;
 }
 } // namespace
@@ -42,7 +44,8 @@ int main(int argc, char* argv[])
         bool ok = Canvas::save(sheet.contactSheet(), QDir(args[1]).filePath(QStringLiteral("contact-sheet.png")));
         for (int n = 1; n <= 4; ++n) {
             ok = Canvas::save(sheet.mockWindow(n, 270, 580),
-                              QDir(args[1]).filePath(QStringLiteral("mock-%1.png").arg(n))) && ok;
+                              QDir(args[1]).filePath(QStringLiteral("mock-%1.png").arg(n)))
+                && ok;
         }
         ok = Canvas::save(sheet.mockOverview(), QDir(args[1]).filePath(QStringLiteral("mock-overview.png"))) && ok;
         return ok ? 0 : 1;

@@ -27,7 +27,11 @@ QImage orMissing(const QImage& image)
 }
 } // namespace
 
-ReviewSheet::ReviewSheet(const QString& skinsDir, const QString& resDir) : m_skins(skinsDir), m_res(resDir) {}
+ReviewSheet::ReviewSheet(const QString& skinsDir, const QString& resDir)
+    : m_skins(skinsDir)
+    , m_res(resDir)
+{
+}
 
 QImage ReviewSheet::load(const QString& relative) const
 {
@@ -42,20 +46,30 @@ QImage ReviewSheet::loadRes(const QString& relative) const
 QImage ReviewSheet::contactSheet() const
 {
     QStringList small = {
-        QStringLiteral("icon/default.png"),          QStringLiteral("icon/office.png"),
-        QStringLiteral("icon/search.png"),           QStringLiteral("icon/del.png"),
-        QStringLiteral("MainTabCtrl/desk.png"),      QStringLiteral("MainTabCtrl/desk_gray.png"),
-        QStringLiteral("MainTabCtrl/site.png"),      QStringLiteral("MainTabCtrl/site_gray.png"),
-        QStringLiteral("MainTabCtrl/rectent.png"),   QStringLiteral("MainTabCtrl/rectent_gray.png"),
-        QStringLiteral("icon/site.png"),             QStringLiteral("btn/skin.png"),
-        QStringLiteral("btn/skin2.png"),             QStringLiteral("btn/skin3.png"),
-        QStringLiteral("icon/SystemSet.png"),        QStringLiteral("icon/cal.png"),
-        QStringLiteral("icon/note.png"),             QStringLiteral("MainTabCtrl/main_tab_highlight.png"),
-        QStringLiteral("MainTabCtrl/main_tab_check.png"), QStringLiteral("search_bg.png"),
+        QStringLiteral("icon/default.png"),
+        QStringLiteral("icon/office.png"),
+        QStringLiteral("icon/search.png"),
+        QStringLiteral("icon/del.png"),
+        QStringLiteral("MainTabCtrl/desk.png"),
+        QStringLiteral("MainTabCtrl/desk_gray.png"),
+        QStringLiteral("MainTabCtrl/site.png"),
+        QStringLiteral("MainTabCtrl/site_gray.png"),
+        QStringLiteral("MainTabCtrl/rectent.png"),
+        QStringLiteral("MainTabCtrl/rectent_gray.png"),
+        QStringLiteral("icon/site.png"),
+        QStringLiteral("btn/skin.png"),
+        QStringLiteral("btn/skin2.png"),
+        QStringLiteral("btn/skin3.png"),
+        QStringLiteral("icon/SystemSet.png"),
+        QStringLiteral("icon/cal.png"),
+        QStringLiteral("icon/note.png"),
+        QStringLiteral("MainTabCtrl/main_tab_highlight.png"),
+        QStringLiteral("MainTabCtrl/main_tab_check.png"),
+        QStringLiteral("search_bg.png"),
     };
     QStringList res;
-    for (const char* kind : {"mini", "max", "restore", "close"})
-        for (const char* state : {"normal", "highlight", "down"})
+    for (const char* kind : { "mini", "max", "restore", "close" })
+        for (const char* state : { "normal", "highlight", "down" })
             res << QStringLiteral("SysBtn/btn_%1_%2.png").arg(QLatin1String(kind), QLatin1String(state));
     res << QStringLiteral("scroll/1.png") << QStringLiteral("scroll/2.png") << QStringLiteral("scroll/3.png")
         << QStringLiteral("scroll/4.png") << QStringLiteral("btn_style1_1.png") << QStringLiteral("btn_style1_2.png");
@@ -83,13 +97,14 @@ QImage ReviewSheet::contactSheet() const
         const QImage scaled = image.scaled(big, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         for (int half = 0; half < 2; ++half) {
             const int hx = x + half * cellW / 2;
-            p.drawImage(hx + 4, y + 4, image.width() > 140 ? image.scaledToWidth(140, Qt::SmoothTransformation)
-                                                           : image);
+            p.drawImage(
+                hx + 4, y + 4, image.width() > 140 ? image.scaledToWidth(140, Qt::SmoothTransformation) : image);
             if (image.width() <= 32)
                 p.drawImage(hx + 4 + image.width() + 8, y + 4, scaled);
         }
         p.setPen(QColor(0x33, 0x33, 0x33));
-        p.drawText(QRect(x + 4, y + cellH - 16, cellW - 8, 16), Qt::AlignLeft | Qt::AlignVCenter,
+        p.drawText(QRect(x + 4, y + cellH - 16, cellW - 8, 16),
+                   Qt::AlignLeft | Qt::AlignVCenter,
                    name + QStringLiteral("  %1x%2").arg(image.width()).arg(image.height()));
     };
     for (const QString& name : small)
@@ -130,7 +145,8 @@ QImage ReviewSheet::mockWindow(int number, int width, int height) const
     p.setPen(QColor(0x22, 0x22, 0x22));
     p.drawText(QRect(10, 0, 150, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Brisko桌面"));
     p.drawImage(W - 52, 3, loadRes(QStringLiteral("SysBtn/btn_mini_normal.png")));
-    p.drawImage(W - 28, 3,
+    p.drawImage(W - 28,
+                3,
                 loadRes(number == 1 ? QStringLiteral("SysBtn/btn_close_highlight.png")
                                     : QStringLiteral("SysBtn/btn_close_normal.png")));
     p.drawImage(W - 78, 6, load(number == 2 ? QStringLiteral("btn/skin2.png") : QStringLiteral("btn/skin.png")));
@@ -147,13 +163,12 @@ QImage ReviewSheet::mockWindow(int number, int width, int height) const
     p.drawImage(QRect(0, 100, W, 30), load(QStringLiteral("search_bg.png")));
     p.setFont(uiFont(9));
     p.setPen(QColor(0x99, 0x99, 0x99));
-    p.drawText(QRect(10, 100, W - 40, 30), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("输入图标关键字进行搜索"));
+    p.drawText(QRect(10, 100, W - 40, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("输入图标关键字进行搜索"));
     p.drawImage(W - 25, 105, load(QStringLiteral("icon/search.png")));
 
     // Tab bar: first selected, second hovered.
-    const QStringList titles = {QStringLiteral("图标管理"), QStringLiteral("网址管理"), QStringLiteral("最近打开")};
-    const QStringList icons = {QStringLiteral("desk"), QStringLiteral("site"), QStringLiteral("rectent")};
+    const QStringList titles = { QStringLiteral("图标管理"), QStringLiteral("网址管理"), QStringLiteral("最近打开") };
+    const QStringList icons = { QStringLiteral("desk"), QStringLiteral("site"), QStringLiteral("rectent") };
     const qreal tabW = (W - 2) / 3.0;
     for (int i = 0; i < 3; ++i) {
         const QRectF r(1 + i * tabW, 130, tabW, 30);
@@ -161,8 +176,8 @@ QImage ReviewSheet::mockWindow(int number, int width, int height) const
             p.drawImage(r, load(QStringLiteral("MainTabCtrl/main_tab_check.png")));
         else if (i == 1)
             p.drawImage(r, load(QStringLiteral("MainTabCtrl/main_tab_highlight.png")));
-        const QString iconName = QStringLiteral("MainTabCtrl/") + icons[i] +
-                                 (i == 0 ? QStringLiteral(".png") : QStringLiteral("_gray.png"));
+        const QString iconName = QStringLiteral("MainTabCtrl/") + icons[i]
+            + (i == 0 ? QStringLiteral(".png") : QStringLiteral("_gray.png"));
         const QFontMetrics fm(p.font());
         const qreal contentW = 20 + 4 + fm.horizontalAdvance(titles[i]);
         const qreal x0 = r.left() + qMax<qreal>(4, (r.width() - contentW) / 2);
@@ -179,14 +194,14 @@ QImage ReviewSheet::mockWindow(int number, int width, int height) const
         QString icon;
     };
     const QList<Row> rows = {
-        {true, QStringLiteral("常用软件"), QString()},
-        {false, QStringLiteral("计算器"), QStringLiteral("icon/cal.png")},
-        {false, QStringLiteral("记事本 - 工作笔记"), QStringLiteral("icon/note.png")},
-        {false, QStringLiteral("Brisko 官方网站"), QStringLiteral("icon/site.png")},
-        {true, QStringLiteral("我的文档"), QString()},
-        {false, QStringLiteral("季度报告.docx"), QStringLiteral("icon/default.png")},
-        {false, QStringLiteral("Project plan 2027.xlsx"), QStringLiteral("icon/site.png")},
-        {true, QStringLiteral("网址收藏"), QString()},
+        { true, QStringLiteral("常用软件"), QString() },
+        { false, QStringLiteral("计算器"), QStringLiteral("icon/cal.png") },
+        { false, QStringLiteral("记事本 - 工作笔记"), QStringLiteral("icon/note.png") },
+        { false, QStringLiteral("Brisko 官方网站"), QStringLiteral("icon/site.png") },
+        { true, QStringLiteral("我的文档"), QString() },
+        { false, QStringLiteral("季度报告.docx"), QStringLiteral("icon/default.png") },
+        { false, QStringLiteral("Project plan 2027.xlsx"), QStringLiteral("icon/site.png") },
+        { true, QStringLiteral("网址收藏"), QString() },
     };
     p.save();
     p.setClipRect(0, 160, W, H - 192);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLinearGradient>
 #include <QPainter>
+
 #include <functional>
 
 namespace
@@ -173,7 +174,7 @@ bool SkinGenerator::writeSkins(const QString& outDir)
     put(appIcon(64), QStringLiteral("icon/default.png"));
     put(icon(50, [](QPainter& p, const QRectF& box) { Glyphs::appMark(p, box, true); }),
         QStringLiteral("icon/office.png"));
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
+    for (int size : { 16, 24, 32, 48, 64, 128, 256 })
         put(appIcon(size), QStringLiteral("icon/hicolor/%1x%1/apps/org.brisko.Brisko.png").arg(size));
 
     // Search strip.
@@ -181,9 +182,7 @@ bool SkinGenerator::writeSkins(const QString& outDir)
     put(strip, QStringLiteral("search_bg.png"));
     put(lineIcon(Glyphs::magnifier, QColor(0x7a, 0x86, 0x96)), QStringLiteral("icon/search.png"));
     put(icon(20,
-             [](QPainter& p, const QRectF& box) {
-                 Glyphs::clearBadge(p, box, QColor(0xb3, 0xbd, 0xca), Qt::white);
-             }),
+             [](QPainter& p, const QRectF& box) { Glyphs::clearBadge(p, box, QColor(0xb3, 0xbd, 0xca), Qt::white); }),
         QStringLiteral("icon/del.png"));
 
     // Tab bar.
@@ -198,8 +197,7 @@ bool SkinGenerator::writeSkins(const QString& outDir)
     put(tabBackground(true), QStringLiteral("MainTabCtrl/main_tab_check.png"));
 
     // Web-site items, skin button, bottom row.
-    put(icon(32, [](QPainter& p, const QRectF& box) { Glyphs::globeBadge(p, box); }),
-        QStringLiteral("icon/site.png"));
+    put(icon(32, [](QPainter& p, const QRectF& box) { Glyphs::globeBadge(p, box); }), QStringLiteral("icon/site.png"));
     put(skinButton(0), QStringLiteral("btn/skin.png"));
     put(skinButton(1), QStringLiteral("btn/skin2.png"));
     put(skinButton(2), QStringLiteral("btn/skin3.png"));
@@ -224,8 +222,8 @@ bool SkinGenerator::writeResources(const QString& resDir)
     m_written.clear();
     m_ok = true;
 
-    static const char* const states[] = {"normal", "highlight", "down"};
-    for (const char* kind : {"mini", "max", "restore", "close"}) {
+    static const char* const states[] = { "normal", "highlight", "down" };
+    for (const char* kind : { "mini", "max", "restore", "close" }) {
         for (int s = 0; s < 3; ++s) {
             put(titleButton(QLatin1String(kind), s),
                 QStringLiteral("SysBtn/btn_%1_%2.png").arg(QLatin1String(kind), QLatin1String(states[s])));
@@ -235,8 +233,8 @@ bool SkinGenerator::writeResources(const QString& resDir)
     const QColor arrow(0xa3, 0xac, 0xb8);
     const QColor arrowHover(0x5b, 0x66, 0x75);
     int number = 1;
-    for (bool up : {true, false}) {
-        for (const QColor& c : {arrow, arrowHover}) {
+    for (bool up : { true, false }) {
+        for (const QColor& c : { arrow, arrowHover }) {
             QImage image = Canvas::blank(10, 9);
             QPainter p(&image);
             Canvas::prepare(p);

@@ -69,7 +69,10 @@ void leaf(QPainter& p, QPointF base, qreal length, qreal angle, const QColor& fi
 }
 } // namespace
 
-SkinPainter::SkinPainter(const SkinPalette& palette) : m_palette(palette) {}
+SkinPainter::SkinPainter(const SkinPalette& palette)
+    : m_palette(palette)
+{
+}
 
 QImage SkinPainter::windowImage() const
 {
@@ -275,9 +278,10 @@ void SkinPainter::paintNight(QPainter& p) const
 {
     const SkinPalette& c = m_palette;
     // Stars: fixed positions, so every build draws the same sky.
-    static const qreal stars[][3] = {{96, 12, 1.0},  {128, 22, 0.8}, {150, 9, 1.2},  {176, 24, 0.8}, {205, 30, 1.0},
-                                     {258, 28, 0.9}, {222, 70, 0.8}, {188, 84, 0.7}, {70, 20, 0.7},  {250, 64, 1.1},
-                                     {120, 6, 0.7},  {8, 30, 0.8},   {36, 16, 0.9}};
+    static const qreal stars[][3]
+        = { { 96, 12, 1.0 },  { 128, 22, 0.8 }, { 150, 9, 1.2 },  { 176, 24, 0.8 }, { 205, 30, 1.0 },
+            { 258, 28, 0.9 }, { 222, 70, 0.8 }, { 188, 84, 0.7 }, { 70, 20, 0.7 },  { 250, 64, 1.1 },
+            { 120, 6, 0.7 },  { 8, 30, 0.8 },   { 36, 16, 0.9 } };
     p.setPen(Qt::NoPen);
     for (const auto& s : stars) {
         p.setBrush(QColor(255, 255, 255, 150));

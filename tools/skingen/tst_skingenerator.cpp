@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
 #include <algorithm>
 #include <cmath>
 
@@ -57,7 +58,7 @@ QPair<double, QPoint> worstContrast(const QImage& image, const QRect& area, QRgb
         for (int x = area.left(); x <= area.right(); ++x) {
             const double c = contrast(image.pixel(x, y), text);
             if (c < worst.first)
-                worst = {c, QPoint(x, y)};
+                worst = { c, QPoint(x, y) };
         }
     }
     return worst;
@@ -118,38 +119,38 @@ void TestSkinGenerator::everyImageAtItsSize_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("size");
     const QList<QPair<const char*, QSize>> files = {
-        {"icon/default.png", {64, 64}},
-        {"icon/office.png", {50, 50}},
-        {"search_bg.png", {270, 30}},
-        {"icon/search.png", {20, 20}},
-        {"icon/del.png", {20, 20}},
-        {"MainTabCtrl/desk.png", {20, 20}},
-        {"MainTabCtrl/desk_gray.png", {20, 20}},
-        {"MainTabCtrl/site.png", {20, 20}},
-        {"MainTabCtrl/site_gray.png", {20, 20}},
-        {"MainTabCtrl/rectent.png", {20, 20}},
-        {"MainTabCtrl/rectent_gray.png", {20, 20}},
-        {"MainTabCtrl/main_tab_check.png", {89, 30}},
-        {"MainTabCtrl/main_tab_highlight.png", {89, 30}},
-        {"icon/site.png", {32, 32}},
-        {"btn/skin.png", {20, 14}},
-        {"btn/skin2.png", {20, 14}},
-        {"btn/skin3.png", {20, 14}},
-        {"icon/SystemSet.png", {24, 24}},
-        {"icon/cal.png", {24, 24}},
-        {"icon/note.png", {24, 24}},
+        { "icon/default.png", { 64, 64 } },
+        { "icon/office.png", { 50, 50 } },
+        { "search_bg.png", { 270, 30 } },
+        { "icon/search.png", { 20, 20 } },
+        { "icon/del.png", { 20, 20 } },
+        { "MainTabCtrl/desk.png", { 20, 20 } },
+        { "MainTabCtrl/desk_gray.png", { 20, 20 } },
+        { "MainTabCtrl/site.png", { 20, 20 } },
+        { "MainTabCtrl/site_gray.png", { 20, 20 } },
+        { "MainTabCtrl/rectent.png", { 20, 20 } },
+        { "MainTabCtrl/rectent_gray.png", { 20, 20 } },
+        { "MainTabCtrl/main_tab_check.png", { 89, 30 } },
+        { "MainTabCtrl/main_tab_highlight.png", { 89, 30 } },
+        { "icon/site.png", { 32, 32 } },
+        { "btn/skin.png", { 20, 14 } },
+        { "btn/skin2.png", { 20, 14 } },
+        { "btn/skin3.png", { 20, 14 } },
+        { "icon/SystemSet.png", { 24, 24 } },
+        { "icon/cal.png", { 24, 24 } },
+        { "icon/note.png", { 24, 24 } },
     };
     for (const auto& f : files)
         QTest::newRow(f.first) << QString::fromLatin1(f.first) << f.second;
     for (int n = 1; n <= 4; ++n) {
-        for (const auto& f : QList<QPair<QString, QSize>>{{QStringLiteral("main_bg_bottom.png"), {270, 580}},
-                                                          {QStringLiteral("main_bg_top.png"), {270, 160}},
-                                                          {QStringLiteral("view.png"), {80, 80}}}) {
+        for (const auto& f : QList<QPair<QString, QSize>> { { QStringLiteral("main_bg_bottom.png"), { 270, 580 } },
+                                                            { QStringLiteral("main_bg_top.png"), { 270, 160 } },
+                                                            { QStringLiteral("view.png"), { 80, 80 } } }) {
             const QString path = QStringLiteral("main_bg/%1/%2").arg(n).arg(f.first);
             QTest::newRow(qPrintable(path)) << path << f.second;
         }
     }
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+    for (int size : { 16, 24, 32, 48, 64, 128, 256 }) {
         const QString path = QStringLiteral("icon/hicolor/%1x%1/apps/org.brisko.Brisko.png").arg(size);
         QTest::newRow(qPrintable(path)) << path << QSize(size, size);
     }
@@ -226,9 +227,9 @@ void TestSkinGenerator::skinsDifferClearly()
         bands << meanColor(QImage(QDir(m_skins).filePath(QStringLiteral("main_bg/%1/main_bg_top.png").arg(n))));
     for (int a = 0; a < 4; ++a) {
         for (int b = a + 1; b < 4; ++b) {
-            const double distance = std::hypot(std::hypot(bands[a].red() - bands[b].red(),
-                                                          bands[a].green() - bands[b].green()),
-                                               bands[a].blue() - bands[b].blue());
+            const double distance
+                = std::hypot(std::hypot(bands[a].red() - bands[b].red(), bands[a].green() - bands[b].green()),
+                             bands[a].blue() - bands[b].blue());
             QVERIFY2(distance > 40, qPrintable(QStringLiteral("skins %1 and %2").arg(a + 1).arg(b + 1)));
         }
     }
