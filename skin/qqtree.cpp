@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QHash>
 #include <QHelpEvent>
+#include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -622,8 +623,8 @@ struct QQTree::Private
         const QFontMetrics metrics(headerFont);
         const int width = std::max(0, countLeft - kPad - textLeft);
         p.drawText(QRect(textLeft, row.top(), width, row.height()),
-                   Qt::AlignVCenter | Qt::AlignLeft,
-                   metrics.elidedText(t->name, Qt::ElideRight, width));
+                   Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                   metrics.elidedText(t->name, Qt::ElideRight, width, Qt::TextSingleLine));
 
         p.setPen(QPen(kSeparatorColor, 1));
         p.drawLine(QPointF(kPad, row.bottom() + 0.5), QPointF(row.right() - kPad, row.bottom() + 0.5));
@@ -652,8 +653,8 @@ struct QQTree::Private
         const int width = std::max(0, row.right() - kPad - textLeft);
         p.setPen(kTextColor);
         p.drawText(QRect(textLeft, row.top(), width, row.height()),
-                   Qt::AlignVCenter | Qt::AlignLeft,
-                   metrics.elidedText(items[index].name, Qt::ElideRight, width));
+                   Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                   metrics.elidedText(items[index].name, Qt::ElideRight, width, Qt::TextSingleLine));
     }
 
     void setHover(const Hit& hit)
@@ -1184,9 +1185,16 @@ void QQTree::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
+bool QQTree::takesDrop(const QMimeData* mime) const
+{
+    // A tree nobody takes dropped files from shows the "no drop" cursor instead of swallowing them.
+    static const QMetaMethod dropSignal = QMetaMethod::fromSignal(&QQTree::sig_dragEvent);
+    return isSignalConnected(dropSignal) && hasLocalFiles(mime);
+}
+
 void QQTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (hasLocalFiles(event->mimeData())) {
+    if (takesDrop(event->mimeData())) {
         chooseDropAction(event);
         d->setHover(d->hitTest(event->position().toPoint()));
     } else {
@@ -1196,7 +1204,7 @@ void QQTree::dragEnterEvent(QDragEnterEvent* event)
 
 void QQTree::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (hasLocalFiles(event->mimeData())) {
+    if (takesDrop(event->mimeData())) {
         chooseDropAction(event);
         d->setHover(d->hitTest(event->position().toPoint()));
     } else {
@@ -1213,7 +1221,7 @@ void QQTree::dragLeaveEvent(QDragLeaveEvent* event)
 void QQTree::dropEvent(QDropEvent* event)
 {
     d->setHover(Hit());
-    if (!hasLocalFiles(event->mimeData())) {
+    if (!takesDrop(event->mimeData())) {
         event->ignore();
         return;
     }

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QDropEvent;
+class QMimeData;
 
 /// Groups of items, ids given by the caller. Painted row by row (only visible rows are painted); ids are
 /// found through hashes. Group header rows show the name and an open/closed marker; item rows a 32 x 32 icon
@@ -93,6 +94,8 @@ protected:
     void scrollOffsetChanged(int offset) override;
 
 private:
+    bool takesDrop(const QMimeData* mime) const;
+
     struct Private;
     Private* d;
 };
