@@ -41,13 +41,19 @@ QPainterPath wave(qreal baseY, qreal amplitude, qreal phase, qreal bottom)
 /// A cloud: a flat base with three bumps, fitted to the rectangle.
 QPainterPath cloud(const QRectF& r)
 {
-    QPainterPath path;
+    // Built as a union: added subpaths alone would leave their overlaps as holes under the odd-even rule.
     const qreal h = r.height();
-    path.addRoundedRect(QRectF(r.left(), r.bottom() - h * 0.45, r.width(), h * 0.45), h * 0.22, h * 0.22);
-    path.addEllipse(QRectF(r.left() + r.width() * 0.12, r.top() + h * 0.28, h * 0.62, h * 0.62));
-    path.addEllipse(QRectF(r.left() + r.width() * 0.34, r.top(), h * 0.82, h * 0.82));
-    path.addEllipse(QRectF(r.left() + r.width() * 0.6, r.top() + h * 0.22, h * 0.66, h * 0.66));
-    return path.simplified();
+    QPainterPath base;
+    base.addRoundedRect(QRectF(r.left(), r.bottom() - h * 0.45, r.width(), h * 0.45), h * 0.22, h * 0.22);
+    const QRectF bumps[] = { QRectF(r.left() + r.width() * 0.12, r.top() + h * 0.28, h * 0.62, h * 0.62),
+                             QRectF(r.left() + r.width() * 0.34, r.top(), h * 0.82, h * 0.82),
+                             QRectF(r.left() + r.width() * 0.6, r.top() + h * 0.22, h * 0.66, h * 0.66) };
+    for (const QRectF& bump : bumps) {
+        QPainterPath circle;
+        circle.addEllipse(bump);
+        base = base.united(circle);
+    }
+    return base;
 }
 
 /// A leaf with its tip at `tip`, `length` long, turned by `angle` degrees.
