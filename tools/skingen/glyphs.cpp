@@ -174,18 +174,29 @@ void globeLine(QPainter& p, const QRectF& box, const QColor& color)
 
 void history(QPainter& p, const QRectF& box, const QColor& color)
 {
+    // A clock face whose rim runs back to an arrow at nine o'clock: time turned back, the recent list.
     Grid grid(p, box, 20, 20);
-    const QRectF face(2.75, 2.75, 14.5, 14.5);
+    const QPointF c(10.75, 10);
+    const qreal r = 6.5;
+    const QRectF face(c.x() - r, c.y() - r, 2 * r, 2 * r);
     p.setPen(Qt::NoPen);
     p.setBrush(withAlpha(color, 48));
     p.drawEllipse(face);
     p.setBrush(Qt::NoBrush);
     p.setPen(linePen(color, 1.5));
-    p.drawEllipse(face);
+    QPainterPath rim;
+    rim.arcMoveTo(face, 180);
+    rim.arcTo(face, 180, -295);
+    p.drawPath(rim);
+    QPainterPath head;
+    head.moveTo(c.x() - r - 2.1, c.y() - 2.1);
+    head.lineTo(c.x() - r, c.y() + 0.2);
+    head.lineTo(c.x() - r + 2.1, c.y() - 2.1);
+    p.drawPath(head);
     QPainterPath hands;
-    hands.moveTo(10, 6);
-    hands.lineTo(10, 10);
-    hands.lineTo(13, 12);
+    hands.moveTo(c.x(), c.y() - 3.5);
+    hands.lineTo(c.x(), c.y());
+    hands.lineTo(c.x() + 2.5, c.y() + 1.7);
     p.drawPath(hands);
 }
 
