@@ -67,6 +67,7 @@ GalleryWindow::GalleryWindow(QWidget* parent)
     buildMainColumn();
     buildCard();
     fillTrees();
+    followResizes();
 
     auto* clock = new QTimer(this);
     auto tick = [this] {
@@ -145,6 +146,7 @@ void GalleryWindow::buildMainColumn()
     m_tab->selectItem(1);
 
     auto* skinButton = new QSkinButton(this);
+    m_skinButton = skinButton;
     skinButton->setImg(QStringLiteral("Skins\\btn\\skin.png"), QStringLiteral("Skins\\btn\\skin2.png"),
                        QStringLiteral("Skins\\btn\\skin3.png"));
     skinButton->setGeometry(width() - 78, 8, 20, 14);
@@ -157,6 +159,7 @@ void GalleryWindow::buildMainColumn()
         auto* button = new QSkinButton(this);
         button->setImg(image);
         button->setGeometry(x, H - 28, 24, 24);
+        m_bottomRow.append(button);
         x += 24 + 10;
     }
 }
@@ -326,6 +329,26 @@ void GalleryWindow::fillTrees()
     m_recentTree->addItem(102, 1, QStringLiteral("计算器"), calc);
     m_recentTree->addItem(201, 1, QStringLiteral("季度报告"), office);
     m_recentTree->addItem(1101, 1, QStringLiteral("新闻"), site);
+}
+
+void GalleryWindow::followResizes()
+{
+    // The left column keeps the main window's width and grows downwards; the card takes the rest.
+    m_resizeHelper.create(this);
+    m_resizeHelper.addCtrl(m_iconTree, false, false, false, true);
+    m_resizeHelper.addCtrl(m_siteTree, false, false, false, true);
+    m_resizeHelper.addCtrl(m_recentTree, false, false, false, true);
+    m_resizeHelper.addCtrl(m_card, false, false, true, true);
+    for (QWidget* button : std::as_const(m_bottomRow)) {
+        m_resizeHelper.addCtrl(button, false, true, false, false);
+    }
+    m_resizeHelper.addCtrl(m_skinButton, true, false, false, false);
+}
+
+void GalleryWindow::resizeEvent(QResizeEvent* event)
+{
+    BaseWindow::resizeEvent(event);
+    m_resizeHelper.resing();
 }
 
 QPoint GalleryWindow::menuPoint() const

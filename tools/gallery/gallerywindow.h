@@ -1,6 +1,7 @@
 #pragma once
 
 #include "basewindow.h"
+#include "qresizehelper.h"
 
 class QQTab;
 class QQTree;
@@ -29,11 +30,15 @@ public:
 public slots:
     void applySkin(QSkinButton* button);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     QSkinLabel* heading(QWidget* parent, const QString& text, int x, int y);
     void buildMainColumn();
     void buildCard();
     void fillTrees();
+    void followResizes();
 
     QQTab* m_tab = nullptr;
     QQTree* m_iconTree = nullptr;
@@ -45,4 +50,7 @@ private:
     QSkinButton* m_textButton = nullptr;
     QSkinButton* m_previews[4] = {};
     QWidget* m_card = nullptr;
+    QSkinButton* m_skinButton = nullptr;
+    QList<QWidget*> m_bottomRow;
+    QResizeHelper m_resizeHelper;
 };

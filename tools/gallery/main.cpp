@@ -40,6 +40,8 @@ int main(int argc, char* argv[])
     }
 
     auto* window = new GalleryWindow;
+    // The window frees itself when closed; the program ends with it.
+    QObject::connect(window, &QObject::destroyed, &app, &QCoreApplication::quit);
     window->show();
     if (screenshot.isEmpty()) {
         return app.exec();
