@@ -182,27 +182,39 @@ void TestPlatform::describeDroppedFile()
 
 void TestPlatform::launcherNameFollowsLocale_data()
 {
-    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QByteArray>("lcAll");
+    QTest::addColumn<QByteArray>("lang");
     QTest::addColumn<QString>("name");
 
-    QTest::newRow("C") << QByteArray("C.UTF-8") << QStringLiteral("Editor");
-    QTest::newRow("zh_CN") << QByteArray("zh_CN.UTF-8") << QStringLiteral("编辑器");
-    QTest::newRow("zh_TW falls back to zh") << QByteArray("zh_TW.UTF-8") << QStringLiteral("文本编辑器");
-    QTest::newRow("de_AT falls back to de") << QByteArray("de_AT.UTF-8") << QStringLiteral("Bearbeiter");
-    QTest::newRow("fr has none") << QByteArray("fr_FR.UTF-8") << QStringLiteral("Editor");
+    QTest::newRow("LANG C") << QByteArray() << QByteArray("C.UTF-8") << QStringLiteral("Editor");
+    QTest::newRow("LANG zh_CN") << QByteArray() << QByteArray("zh_CN.UTF-8") << QStringLiteral("编辑器");
+    QTest::newRow("LC_ALL wins over LANG") << QByteArray("C.UTF-8") << QByteArray("zh_CN.UTF-8")
+                                          << QStringLiteral("Editor");
+    QTest::newRow("LC_ALL zh_CN") << QByteArray("zh_CN.UTF-8") << QByteArray("C.UTF-8") << QStringLiteral("编辑器");
+    QTest::newRow("zh_TW falls back to zh") << QByteArray() << QByteArray("zh_TW.UTF-8")
+                                            << QStringLiteral("文本编辑器");
+    QTest::newRow("de_AT falls back to de") << QByteArray() << QByteArray("de_AT.UTF-8")
+                                            << QStringLiteral("Bearbeiter");
+    QTest::newRow("fr has none") << QByteArray() << QByteArray("fr_FR.UTF-8") << QStringLiteral("Editor");
 }
 
 void TestPlatform::launcherNameFollowsLocale()
 {
-    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, lcAll);
+    QFETCH(QByteArray, lang);
     QFETCH(QString, name);
+    // An empty variable counts as unset.
     const EnvGuard language("LANGUAGE", "");
-    const EnvGuard all("LC_ALL", locale);
+    const EnvGuard messages("LC_MESSAGES", "");
+    const EnvGuard all("LC_ALL", lcAll);
+    const EnvGuard langGuard("LANG", lang);
 
     QCOMPARE(Platform::launcherName(path(QStringLiteral("editor.desktop"))), name);
     const Platform::DroppedFile file = Platform::describeDroppedFile(path(QStringLiteral("My Editor.desktop")));
     QVERIFY(file.ok);
     QCOMPARE(file.name, name);
+    QCOMPARE(file.path, path(QStringLiteral("editor.desktop")));
+    QVERIFY(file.launcher);
 }
 
 void TestPlatform::isLauncher_data()
