@@ -79,12 +79,13 @@ private slots:
     void firstCopyRuns();
     void secondProcessIsRefused();
     void killedCopyIsRecovered();
+    void copyWithReplacedExecutableKeepsItsLock();
     void gateWaitsForItsHolder();
     void gateLeftByKilledCopyIsRecovered();
     void lockFolderIsPrivate();
 
 private:
-    QProcess* startHolder(const QString& which);
+    QProcess* startHolder(const QString& which, const QString& program = QString());
     void stopHolder(QProcess* holder);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -110,11 +111,12 @@ void TestSingleInstance::cleanup()
     m_dir.reset();
 }
 
-QProcess* TestSingleInstance::startHolder(const QString& which)
+QProcess* TestSingleInstance::startHolder(const QString& which, const QString& program)
 {
     auto* holder = new QProcess;
     m_holders.append(holder);
-    holder->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), which, m_dir->path()});
+    holder->start(program.isEmpty() ? QCoreApplication::applicationFilePath() : program,
+                  {QStringLiteral("--hold"), which, m_dir->path()});
     if (!holder->waitForStarted(30000)) {
         return nullptr;
     }
@@ -180,6 +182,25 @@ void TestSingleInstance::killedCopyIsRecovered()
 
     SingleInstance instance(m_dir->path());
     QVERIFY(QFileInfo::exists(instance.instancePath())); // left behind
+    QVERIFY(instance.tryLockInstance());
+}
+
+void TestSingleInstance::copyWithReplacedExecutableKeepsItsLock()
+{
+    // A running copy whose executable was rebuilt (the file it runs from is gone) still holds its lock, even
+    // though its process no longer looks like the program that wrote the lock.
+    QTemporaryDir bin;
+    const QString copy = bin.filePath(QStringLiteral("brisko-copy"));
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcess* holder = startHolder(QStringLiteral("instance"), copy);
+    QVERIFY(holder);
+    QVERIFY(QFile::remove(copy));
+
+    SingleInstance instance(m_dir->path());
+    QVERIFY(!instance.tryLockInstance());
+    QVERIFY(QFileInfo::exists(instance.instancePath()));
+    stopHolder(holder);
     QVERIFY(instance.tryLockInstance());
 }
 
