@@ -261,9 +261,7 @@ void QQDialog::fillTrees()
 
     QList<IconItemInfo> items;
     db.getItemsByType(items, en_team_icon);
-    m_filePaths.reserve(items.size());
     for (const IconItemInfo& item : std::as_const(items)) {
-        m_filePaths.insert(item.id, item.file_name);
         iconTree->addItem(item.id, item.team_id, item.icon_name, noIcon, false);
     }
     items.clear();
@@ -276,7 +274,6 @@ void QQDialog::fillTrees()
     db.getRecentItems(items);
     for (const IconItemInfo& item : std::as_const(items)) {
         if (item.ttype == en_team_icon) {
-            m_filePaths.insert(item.id, item.file_name);
             recentTree->addItem(item.id, SingleGroup, item.icon_name, noIcon, false);
         } else if (item.ttype == en_team_site) {
             recentTree->addItem(item.id, SingleGroup, item.icon_name, site, false);
@@ -291,22 +288,19 @@ QPixmap QQDialog::siteIcon() const
 
 QPixmap QQDialog::itemIcon(int itemId)
 {
-    QString path = m_filePaths.value(itemId);
-    if (path.isEmpty()) {
-        IconItemInfo info;
-        if (!database.getItem(info, itemId)) {
-            return QPixmap();
-        }
-        if (info.ttype == en_team_site) {
-            return siteIcon();
-        }
-        if (info.ttype != en_team_icon) {
-            return QPixmap();
-        }
-        path = info.file_name;
-        m_filePaths.insert(itemId, path);
+    // Asked only for rows being painted, so one lookup by id costs nothing next to the painting; the trees
+    // keep the answer.
+    IconItemInfo info;
+    if (!database.getItem(info, itemId)) {
+        return QPixmap();
     }
-    return Platform::fileIcon(path).pixmap(32, 32);
+    if (info.ttype == en_team_site) {
+        return siteIcon();
+    }
+    if (info.ttype != en_team_icon) {
+        return QPixmap();
+    }
+    return Platform::fileIcon(info.file_name).pixmap(32, 32);
 }
 
 void QQDialog::createTrayIcon()
@@ -530,7 +524,6 @@ void QQDialog::openItem(int /*teamid*/, int itemid)
             return;
         }
         Platform::openFile(info.file_name);
-        m_filePaths.insert(info.id, info.file_name);
         icon = Platform::fileIcon(info.file_name).pixmap(32, 32);
     } else if (info.ttype == en_team_site) {
         if (!Platform::openUrl(QUrl(info.file_name))) {
@@ -584,7 +577,6 @@ void QQDialog::onTreeDropEvent(QDropEvent* event, int teamid, int /*itemid*/)
             continue;
         }
         added.append(id);
-        m_filePaths.insert(id, file.path);
         iconTree->addItem(id, teamid, file.name, QPixmap(), false);
         if (added.size() == 1) {
             iconTree->setTeamOpen(teamid, true);
@@ -594,7 +586,6 @@ void QQDialog::onTreeDropEvent(QDropEvent* event, int teamid, int /*itemid*/)
         // Nothing of this drop was stored: show nothing of it either.
         for (const int id : std::as_const(added)) {
             iconTree->delItem(id);
-            m_filePaths.remove(id);
         }
     }
 }

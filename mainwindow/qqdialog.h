@@ -5,7 +5,6 @@
 #include "qqhidehelper.h"
 #include "qresizehelper.h"
 
-#include <QHash>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
@@ -89,8 +88,6 @@ private:
     QTimer* m_clockTimer = nullptr;
     /// Waits for a system tray that appears after start-up (a panel started later).
     QTimer* m_trayWatch = nullptr;
-    /// Paths of the file items, filled with the trees, so icons can be looked up when rows are painted.
-    QHash<int, QString> m_filePaths;
     bool m_catalogueWarningDue = false;
     bool m_painted = false;
     /// Set while minimised to the task bar with the tool-window flag dropped (no tray to come back through).

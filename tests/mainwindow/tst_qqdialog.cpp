@@ -500,7 +500,9 @@ private slots:
             QCOMPARE(message.title, QStringLiteral("错误"));
             QCOMPARE(message.text, QStringLiteral("打开失败!,网址格式可能存在错误,请检查!"));
         }
-        QCOMPARE(opened.size(), 1);
+        if (!refused) {
+            QCOMPARE(opened, QStringList{address});
+        }
         QQTree* recent = tree(w.get(), "recentTree");
         QCOMPARE(recent->itemIds(1).value(0), id);
         IconItemInfo info;
