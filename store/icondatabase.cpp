@@ -50,7 +50,7 @@ const char* const kCreateIndexes[] = {
 const char* const kSearchTable = "icon_item_search";
 const char* const kCreateSearchTable = "create virtual table if not exists icon_item_search using fts5(icon_name,"
                                        " content='icon_item', content_rowid='id', tokenize='trigram')";
-const char* const kSearchTriggerNames[] = {"icon_item_search_ai", "icon_item_search_ad", "icon_item_search_au"};
+const char* const kSearchTriggerNames[] = { "icon_item_search_ai", "icon_item_search_ad", "icon_item_search_au" };
 const char* const kCreateSearchTriggers[] = {
     "create trigger icon_item_search_ai after insert on icon_item begin"
     " insert into icon_item_search(rowid, icon_name) values(new.id, new.icon_name); end",
@@ -169,7 +169,7 @@ int codePointCount(const QString& s)
     return n;
 }
 
-std::atomic<int> g_connectionCounter{0};
+std::atomic<int> g_connectionCounter { 0 };
 
 #ifdef BRISKO_HAVE_SQLITE3
 // The SQLite handle behind a QSQLITE connection, when this program's SQLite library is the very one the Qt
@@ -255,9 +255,15 @@ struct IconDatabase::Shared
     }
 #endif
 
-    ~Shared() { close(); }
+    ~Shared()
+    {
+        close();
+    }
 
-    bool isOpen() const { return db.isValid() && db.isOpen(); }
+    bool isOpen() const
+    {
+        return db.isValid() && db.isOpen();
+    }
 
     void close()
     {
@@ -437,7 +443,8 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
             qDebug("copy file error!");
             qDebug("open db error!");
             s.fail(State::NoFolder,
-                   QStringLiteral("无法创建目录数据库所在的文件夹 %1，目录无法保存。").arg(QDir::toNativeSeparators(folder)));
+                   QStringLiteral("无法创建目录数据库所在的文件夹 %1，目录无法保存。")
+                       .arg(QDir::toNativeSeparators(folder)));
             return;
         }
         if (!templatePath.isEmpty()) {
@@ -452,7 +459,8 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
 
     // A file that is not a SQLite database is never handed to SQLite in read-write mode, so that nothing in it
     // is changed: an empty file is a new database, anything else must carry the SQLite header.
-    const QString notADatabase = QStringLiteral("无法使用目录数据库 %1：该文件不是可读的数据库，已原样保留。").arg(shownPath);
+    const QString notADatabase
+        = QStringLiteral("无法使用目录数据库 %1：该文件不是可读的数据库，已原样保留。").arg(shownPath);
     QFileInfo info(s.path);
     if (info.exists()) {
         if (info.isDir()) {
@@ -480,7 +488,8 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
             {
                 QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), probeName);
                 probe.setDatabaseName(s.path);
-                probe.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+                probe.setConnectOptions(
+                    QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
                 if (probe.open()) {
                     QSqlQuery q(probe);
                     if (!q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
@@ -546,6 +555,9 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
     // A page cache of up to 16 MiB holds a catalogue of 100,000 entries with its indexes, so searches and
     // listings read from memory instead of from the file again on every call.
     run(s.db, QStringLiteral("pragma cache_size=-16384"));
+    // Statement journals (kept for every insert, whose triggers write to the search index) stay in memory
+    // instead of going to temporary files.
+    run(s.db, QStringLiteral("pragma temp_store=memory"));
 
     ensureSchema(s.db);
     if (!catalogueTablesExist(s.db)) {
@@ -725,22 +737,22 @@ int IconDatabase::addTeam(const QString& name, int ttype)
 {
     return d->insert(QStringLiteral("select max(order_num) from team"),
                      QStringLiteral("insert into team(name,ttype,order_num) values(?,?,?)"),
-                     {textValue(name), ttype});
+                     { textValue(name), ttype });
 }
 
 void IconDatabase::renameTeam(int id, const QString& name)
 {
-    reportWrite(d->write(QStringLiteral("update  team set name=? where id=?"), {textValue(name), id}));
+    reportWrite(d->write(QStringLiteral("update  team set name=? where id=?"), { textValue(name), id }));
 }
 
 void IconDatabase::deleteTeam(int id)
 {
-    reportWrite(d->write(QStringLiteral("delete from  team where id=?"), {id}));
+    reportWrite(d->write(QStringLiteral("delete from  team where id=?"), { id }));
 }
 
 bool IconDatabase::getTeam(TeamInfo& info, int id)
 {
-    QSqlQuery* q = d->select(QStringLiteral("select * from team where id=?"), {id});
+    QSqlQuery* q = d->select(QStringLiteral("select * from team where id=?"), { id });
     if (!q) {
         return false;
     }
@@ -757,7 +769,7 @@ bool IconDatabase::getTeam(TeamInfo& info, int id)
 
 void IconDatabase::getTeamsByType(QList<TeamInfo>& list, int ttype)
 {
-    readTeams(d->select(QStringLiteral("select * from team where ttype=? order by order_num"), {ttype}), list);
+    readTeams(d->select(QStringLiteral("select * from team where ttype=? order by order_num"), { ttype }), list);
 }
 
 // ---- Entries
@@ -768,33 +780,33 @@ int IconDatabase::addItem(const QString& icon_name, const QString& file_name, in
     return d->insert(QStringLiteral("select max(order_num) from icon_item"),
                      QStringLiteral("insert into icon_item(icon_name,file_name,team_id,last_time,ttype,order_num)"
                                     " values(?,?,?,0,?,?)"),
-                     {textValue(icon_name), textValue(file_name), team_id, ttype});
+                     { textValue(icon_name), textValue(file_name), team_id, ttype });
 }
 
 void IconDatabase::updateItem(int id, const QString& icon_name, const QString& file_name)
 {
     reportWrite(d->write(QStringLiteral("update icon_item set icon_name=?,file_name=? where id=?"),
-                         {textValue(icon_name), textValue(file_name), id}));
+                         { textValue(icon_name), textValue(file_name), id }));
 }
 
 void IconDatabase::deleteItem(int id)
 {
-    reportWrite(d->write(QStringLiteral("delete from  icon_item where id=?"), {id}));
+    reportWrite(d->write(QStringLiteral("delete from  icon_item where id=?"), { id }));
 }
 
 void IconDatabase::deleteTeamItems(int team_id)
 {
-    reportWrite(d->write(QStringLiteral("delete from  icon_item where team_id=?"), {team_id}));
+    reportWrite(d->write(QStringLiteral("delete from  icon_item where team_id=?"), { team_id }));
 }
 
 void IconDatabase::setItemLastTime(int id, int time)
 {
-    reportWrite(d->write(QStringLiteral("update icon_item set last_time=? where id=?"), {time, id}));
+    reportWrite(d->write(QStringLiteral("update icon_item set last_time=? where id=?"), { time, id }));
 }
 
 bool IconDatabase::getItem(IconItemInfo& info, int id)
 {
-    QSqlQuery* q = d->select(QStringLiteral("select * from icon_item where id=?"), {id});
+    QSqlQuery* q = d->select(QStringLiteral("select * from icon_item where id=?"), { id });
     if (!q) {
         return false;
     }
@@ -808,12 +820,12 @@ bool IconDatabase::getItem(IconItemInfo& info, int id)
 
 void IconDatabase::getTeamItems(QList<IconItemInfo>& list, int team_id)
 {
-    d->listItems(QStringLiteral("select * from icon_item where team_id=?"), {team_id}, list);
+    d->listItems(QStringLiteral("select * from icon_item where team_id=?"), { team_id }, list);
 }
 
 void IconDatabase::getItemsByType(QList<IconItemInfo>& list, int ttype)
 {
-    d->listItems(QStringLiteral("select * from icon_item where ttype=? order by order_num"), {ttype}, list);
+    d->listItems(QStringLiteral("select * from icon_item where ttype=? order by order_num"), { ttype }, list);
 }
 
 void IconDatabase::getRecentItems(QList<IconItemInfo>& list)
@@ -835,11 +847,11 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
         phrase = QLatin1Char('"') + phrase + QLatin1Char('"');
         d->listItems(QStringLiteral("select * from icon_item where id in (select rowid from icon_item_search"
                                     " where icon_item_search match ?) and icon_name like ? order by id"),
-                     {phrase, pattern},
+                     { phrase, pattern },
                      list);
         return;
     }
-    d->listItems(QStringLiteral("select * from icon_item where icon_name like ?"), {pattern}, list);
+    d->listItems(QStringLiteral("select * from icon_item where icon_name like ?"), { pattern }, list);
 }
 
 // ---- Reordering
@@ -858,7 +870,7 @@ void IconDatabase::swapTeamOrder(int idA, int idB)
         qDebug("query error!");
         return;
     }
-    const bool ok = s.write(update, {b.order_num, idA}) && s.write(update, {a.order_num, idB});
+    const bool ok = s.write(update, { b.order_num, idA }) && s.write(update, { a.order_num, idB });
     if (!ok) {
         qDebug("query error!");
         s.write(QStringLiteral("rollback to swap_order"), {});
@@ -879,7 +891,7 @@ void IconDatabase::swapItemOrder(int idA, int idB)
         qDebug("query error!");
         return;
     }
-    const bool ok = s.write(update, {b.order_num, idA}) && s.write(update, {a.order_num, idB});
+    const bool ok = s.write(update, { b.order_num, idA }) && s.write(update, { a.order_num, idB });
     if (!ok) {
         qDebug("query error!");
         s.write(QStringLiteral("rollback to swap_order"), {});

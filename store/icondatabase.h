@@ -42,10 +42,10 @@ public:
     /// Why the catalogue cannot be used (Ok when it can).
     enum class State
     {
-        NotOpened,    ///< openDatabase() has not run yet
-        Ok,           ///< open and holding the catalogue tables
-        NoFolder,     ///< the data folder could not be created
-        OpenFailed,   ///< SQLite could not open the file (permissions, a folder in its place, ...)
+        NotOpened, ///< openDatabase() has not run yet
+        Ok, ///< open and holding the catalogue tables
+        NoFolder, ///< the data folder could not be created
+        OpenFailed, ///< SQLite could not open the file (permissions, a folder in its place, ...)
         NotADatabase, ///< the file is not a readable SQLite database; it is left untouched
         SchemaFailed, ///< the catalogue tables could not be created in an empty database
     };

@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <future>
 #include <memory>
 #include <thread>
-#include <future>
 
 using StoreTest::ids;
 using StoreTest::plainLikeIds;
@@ -35,6 +35,7 @@ private slots:
     void swapChangesBothOrNeither();
     void textsRoundTrip_data();
     void textsRoundTrip();
+    void nullTextIsStoredAsEmpty();
     void searchSemantics_data();
     void searchSemantics();
     void searchIndexMatchesPlainScan();
@@ -93,7 +94,7 @@ void TestCatalogue::orderNumbersAcrossKinds()
     const int b = m_db.addTeam(QStringLiteral("sites"), en_team_site);
     const int c = m_db.addTeam(QStringLiteral("more programs"), en_team_icon);
     QVERIFY(a > 0 && b > 0 && c > 0);
-    QCOMPARE(QSet<int>({a, b, c}).size(), 3);
+    QCOMPARE(QSet<int>({ a, b, c }).size(), 3);
     TeamInfo t;
     QVERIFY(m_db.getTeam(t, a));
     QCOMPARE(t.order_num, 1);
@@ -350,38 +351,55 @@ void TestCatalogue::textsRoundTrip()
     Q_UNUSED(other);
 }
 
+// A name that was never set is stored as empty text, not as SQL NULL, so the empty keyword still finds it.
+void TestCatalogue::nullTextIsStoredAsEmpty()
+{
+    const int team = m_db.addTeam(QString(), en_team_icon);
+    const int id = m_db.addItem(QString(), QString(), team, en_team_icon);
+    QVERIFY(team > 0 && id > 0);
+    QCOMPARE(scalar(path(), QStringLiteral("select count(*) from icon_item where icon_name = '' and file_name = ''"))
+                 .toInt(),
+             1);
+    QCOMPARE(scalar(path(), QStringLiteral("select count(*) from team where name = ''")).toInt(), 1);
+    QList<IconItemInfo> found;
+    m_db.searchItems(found, QString());
+    QCOMPARE(ids(found), QList<int>({ id }));
+}
+
 void TestCatalogue::searchSemantics_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<QStringList>("expected");
     const QStringList names = {
-        QStringLiteral("xABy"),      QStringLiteral("abc"),         QStringLiteral("aXc"),
-        QStringLiteral("Config"),    QStringLiteral("myconf.txt"),  QStringLiteral("50% off"),
-        QStringLiteral("500 pages"), QStringLiteral("It's mine"),   QStringLiteral("a\\b"),
-        QStringLiteral("Éclair"),    QStringLiteral("éclair"),      QStringLiteral("常用软件"),
+        QStringLiteral("xABy"),      QStringLiteral("abc"),        QStringLiteral("aXc"),
+        QStringLiteral("Config"),    QStringLiteral("myconf.txt"), QStringLiteral("50% off"),
+        QStringLiteral("500 pages"), QStringLiteral("It's mine"),  QStringLiteral("a\\b"),
+        QStringLiteral("Éclair"),    QStringLiteral("éclair"),     QStringLiteral("常用软件"),
         QStringLiteral("say \"q\""), QStringLiteral("😀ab smile"),  QStringLiteral("under_score"),
         QStringLiteral("ÄRGER"),     QStringLiteral("ärger"),
     };
     auto row = [&](const char* name, const QString& keyword, const QStringList& expected) {
         QTest::newRow(name) << names << keyword << expected;
     };
-    row("ab folds ASCII case", QStringLiteral("ab"), {QStringLiteral("xABy"), QStringLiteral("abc"), QStringLiteral("😀ab smile")});
-    row("a_c: one character", QStringLiteral("a_c"), {QStringLiteral("abc"), QStringLiteral("aXc")});
+    row("ab folds ASCII case",
+        QStringLiteral("ab"),
+        { QStringLiteral("xABy"), QStringLiteral("abc"), QStringLiteral("😀ab smile") });
+    row("a_c: one character", QStringLiteral("a_c"), { QStringLiteral("abc"), QStringLiteral("aXc") });
     row("empty keyword finds all", QString(), names);
     row("percent alone finds all", QStringLiteral("%"), names);
-    row("conf through the index", QStringLiteral("conf"), {QStringLiteral("Config"), QStringLiteral("myconf.txt")});
-    row("CONF upper case", QStringLiteral("CONF"), {QStringLiteral("Config"), QStringLiteral("myconf.txt")});
-    row("50% keeps its wildcard", QStringLiteral("50%"), {QStringLiteral("50% off"), QStringLiteral("500 pages")});
-    row("apostrophe is an apostrophe", QStringLiteral("it's"), {QStringLiteral("It's mine")});
-    row("backslash is literal", QStringLiteral("a\\b"), {QStringLiteral("a\\b")});
-    row("double quotes", QStringLiteral("\"q\""), {QStringLiteral("say \"q\"")});
-    row("non-ASCII case is not folded", QStringLiteral("écl"), {QStringLiteral("éclair")});
-    row("non-ASCII case, other way", QStringLiteral("ÄRG"), {QStringLiteral("ÄRGER")});
-    row("two Chinese characters", QStringLiteral("常用"), {QStringLiteral("常用软件")});
-    row("three Chinese characters", QStringLiteral("用软件"), {QStringLiteral("常用软件")});
-    row("emoji and two letters", QStringLiteral("😀ab"), {QStringLiteral("😀ab smile")});
-    row("underscore keeps its wildcard", QStringLiteral("r_s"), {QStringLiteral("under_score")});
+    row("conf through the index", QStringLiteral("conf"), { QStringLiteral("Config"), QStringLiteral("myconf.txt") });
+    row("CONF upper case", QStringLiteral("CONF"), { QStringLiteral("Config"), QStringLiteral("myconf.txt") });
+    row("50% keeps its wildcard", QStringLiteral("50%"), { QStringLiteral("50% off"), QStringLiteral("500 pages") });
+    row("apostrophe is an apostrophe", QStringLiteral("it's"), { QStringLiteral("It's mine") });
+    row("backslash is literal", QStringLiteral("a\\b"), { QStringLiteral("a\\b") });
+    row("double quotes", QStringLiteral("\"q\""), { QStringLiteral("say \"q\"") });
+    row("non-ASCII case is not folded", QStringLiteral("écl"), { QStringLiteral("éclair") });
+    row("non-ASCII case, other way", QStringLiteral("ÄRG"), { QStringLiteral("ÄRGER") });
+    row("two Chinese characters", QStringLiteral("常用"), { QStringLiteral("常用软件") });
+    row("three Chinese characters", QStringLiteral("用软件"), { QStringLiteral("常用软件") });
+    row("emoji and two letters", QStringLiteral("😀ab"), { QStringLiteral("😀ab smile") });
+    row("underscore keeps its wildcard", QStringLiteral("r_s"), { QStringLiteral("under_score") });
     row("nothing matches", QStringLiteral("zqxj"), {});
     row("longer than any name", QStringLiteral("configuration"), {});
 }
@@ -395,7 +413,8 @@ void TestCatalogue::searchSemantics()
     const int sites = m_db.addTeam(QStringLiteral("s"), en_team_site);
     for (int i = 0; i < names.size(); ++i) {
         // Both kinds and all groups are searched.
-        QVERIFY(m_db.addItem(names.at(i), QStringLiteral("/p"), i % 2 ? sites : team, i % 2 ? en_team_site : en_team_icon));
+        QVERIFY(
+            m_db.addItem(names.at(i), QStringLiteral("/p"), i % 2 ? sites : team, i % 2 ? en_team_site : en_team_icon));
     }
     QList<IconItemInfo> items;
     m_db.searchItems(items, keyword);
@@ -531,7 +550,7 @@ void TestCatalogue::deleteTeamLeavesItems()
     QVERIFY(!m_db.getTeam(t, team));
     QList<IconItemInfo> items;
     m_db.getTeamItems(items, team);
-    QCOMPARE(ids(items), QList<int>({a, b}));
+    QCOMPARE(ids(items), QList<int>({ a, b }));
     m_db.deleteTeamItems(team);
     items.clear();
     m_db.getTeamItems(items, team);
@@ -552,7 +571,7 @@ void TestCatalogue::updateAndLastTime()
     QCOMPARE(info.order_num, 1);
     QList<IconItemInfo> found;
     m_db.searchItems(found, QStringLiteral("named"));
-    QCOMPARE(ids(found), QList<int>({id}));
+    QCOMPARE(ids(found), QList<int>({ id }));
     found.clear();
     m_db.searchItems(found, QStringLiteral("Site"));
     QVERIFY(found.isEmpty());
@@ -575,12 +594,12 @@ void TestCatalogue::batchSkipsOnlyTheFailedAddition()
     QCOMPARE(scalar(path(), QStringLiteral("select count(*) from icon_item")).toInt(), 2);
     QList<IconItemInfo> items;
     m_db.getItemsByType(items, en_team_icon);
-    QCOMPARE(ids(items), QList<int>({a, c}));
+    QCOMPARE(ids(items), QList<int>({ a, c }));
     QCOMPARE(items.at(0).order_num, 1);
     QCOMPARE(items.at(1).order_num, 2);
     items.clear();
     m_db.searchItems(items, QStringLiteral("third"));
-    QCOMPARE(ids(items), QList<int>({c}));
+    QCOMPARE(ids(items), QList<int>({ c }));
 }
 
 void TestCatalogue::batchCallsOutOfTurn()

@@ -12,7 +12,6 @@
 #include <QTest>
 
 #include <memory>
-
 #include <unistd.h>
 
 using StoreTest::scalar;
@@ -49,7 +48,7 @@ QStringList columns(const QString& path, const QString& table)
 QStringList teamNames(IconDatabase& db)
 {
     QStringList names;
-    for (int kind : {1, 2}) {
+    for (int kind : { 1, 2 }) {
         QList<TeamInfo> teams;
         db.getTeamsByType(teams, kind);
         for (const TeamInfo& t : teams) {
@@ -125,12 +124,12 @@ void TestDatabaseOpen::placement_data()
     QTest::addColumn<bool>("templateThere");
     QTest::addColumn<QStringList>("teams");
     QTest::addColumn<bool>("copyError");
-    const QStringList fromTemplate = {QStringLiteral("1:常用软件"), QStringLiteral("2:常用网址")};
+    const QStringList fromTemplate = { QStringLiteral("1:常用软件"), QStringLiteral("2:常用网址") };
     QTest::newRow("Documents missing") << QString() << true << fromTemplate << false;
     QTest::newRow("no root folder") << QStringLiteral("documents") << true << fromTemplate << false;
     QTest::newRow("root without data folder") << QStringLiteral("root") << true << fromTemplate << false;
     QTest::newRow("data folder without file") << QStringLiteral("data folder") << true << fromTemplate << false;
-    QTest::newRow("file present") << QStringLiteral("catalogue") << true << QStringList{QStringLiteral("1:mine")}
+    QTest::newRow("file present") << QStringLiteral("catalogue") << true << QStringList { QStringLiteral("1:mine") }
                                   << false;
     QTest::newRow("empty file present") << QStringLiteral("empty file") << true << QStringList() << false;
     QTest::newRow("template missing") << QStringLiteral("documents") << false << QStringList() << true;
@@ -203,12 +202,18 @@ void TestDatabaseOpen::newCatalogueColumns()
         QVERIFY(db.isUsable());
         QVERIFY(db.hasSearchIndex());
     }
-    QCOMPARE(columns(path, QStringLiteral("team")),
-             QStringList({QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("ttype"), QStringLiteral("order_num")}));
+    QCOMPARE(
+        columns(path, QStringLiteral("team")),
+        QStringList(
+            { QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("ttype"), QStringLiteral("order_num") }));
     QCOMPARE(columns(path, QStringLiteral("icon_item")),
-             QStringList({QStringLiteral("id"), QStringLiteral("icon_name"), QStringLiteral("file_name"),
-                          QStringLiteral("team_id"), QStringLiteral("last_time"), QStringLiteral("order_num"),
-                          QStringLiteral("ttype")}));
+             QStringList({ QStringLiteral("id"),
+                           QStringLiteral("icon_name"),
+                           QStringLiteral("file_name"),
+                           QStringLiteral("team_id"),
+                           QStringLiteral("last_time"),
+                           QStringLiteral("order_num"),
+                           QStringLiteral("ttype") }));
     // The build's template has the same shape.
     QCOMPARE(columns(m_runtimeTemplate, QStringLiteral("icon_item")), columns(path, QStringLiteral("icon_item")));
     QCOMPARE(columns(m_runtimeTemplate, QStringLiteral("team")), columns(path, QStringLiteral("team")));
@@ -296,9 +301,10 @@ void TestDatabaseOpen::unusablePaths_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("state");
-    QTest::newRow("a folder where the file belongs") << QStringLiteral("folder") << int(IconDatabase::State::OpenFailed);
-    QTest::newRow("a file where the data folder belongs") << QStringLiteral("file as folder")
-                                                         << int(IconDatabase::State::NoFolder);
+    QTest::newRow("a folder where the file belongs")
+        << QStringLiteral("folder") << int(IconDatabase::State::OpenFailed);
+    QTest::newRow("a file where the data folder belongs")
+        << QStringLiteral("file as folder") << int(IconDatabase::State::NoFolder);
 }
 
 void TestDatabaseOpen::unusablePaths()
@@ -349,10 +355,11 @@ void TestDatabaseOpen::olderDatabaseGetsIndexes()
     db.openDatabaseAt(path, QString());
     QVERIFY(db.isUsable());
     QVERIFY(db.hasSearchIndex());
-    for (const char* index : {"team_kind_order", "icon_item_kind_order", "icon_item_order", "icon_item_team",
-                              "icon_item_last_time"}) {
-        QCOMPARE(scalar(path, QStringLiteral("select count(*) from sqlite_master where type='index' and name='%1'")
-                                  .arg(QLatin1String(index)))
+    for (const char* index :
+         { "team_kind_order", "icon_item_kind_order", "icon_item_order", "icon_item_team", "icon_item_last_time" }) {
+        QCOMPARE(scalar(path,
+                        QStringLiteral("select count(*) from sqlite_master where type='index' and name='%1'")
+                            .arg(QLatin1String(index)))
                      .toInt(),
                  1);
     }
@@ -362,7 +369,7 @@ void TestDatabaseOpen::olderDatabaseGetsIndexes()
     // The search index was filled from the rows that were already there.
     QList<IconItemInfo> found;
     db.searchItems(found, QStringLiteral("config"));
-    QCOMPARE(StoreTest::ids(found), QList<int>({1, 3}));
+    QCOMPARE(StoreTest::ids(found), QList<int>({ 1, 3 }));
     QList<IconItemInfo> recent;
     db.getRecentItems(recent);
     QCOMPARE(recent.size(), 3);
@@ -370,7 +377,7 @@ void TestDatabaseOpen::olderDatabaseGetsIndexes()
     QCOMPARE(db.addItem(QStringLiteral("new config"), QStringLiteral("/x"), 1, en_team_icon), 4);
     found.clear();
     db.searchItems(found, QStringLiteral("config"));
-    QCOMPARE(StoreTest::ids(found), QList<int>({1, 3, 4}));
+    QCOMPARE(StoreTest::ids(found), QList<int>({ 1, 3, 4 }));
 }
 
 // A catalogue the user may only read still shows its groups and entries.
@@ -434,7 +441,7 @@ void TestDatabaseOpen::instanceIsProcessWide()
     a.openDatabase();
     QVERIFY(a.isUsable());
     IconDatabase window = a; // the main window's copy
-    QCOMPARE(teamNames(window), QStringList({QStringLiteral("1:常用软件"), QStringLiteral("2:常用网址")}));
+    QCOMPARE(teamNames(window), QStringList({ QStringLiteral("1:常用软件"), QStringLiteral("2:常用网址") }));
     QCOMPARE(window.databasePath(), dbPath());
 }
 

@@ -20,7 +20,8 @@ int main(int argc, char** argv)
     const QString target = QFileInfo(args.at(1)).absoluteFilePath();
     // Built under a temporary name and renamed at the end, so a failed run never leaves half a template.
     const QString work = target + QStringLiteral(".new");
-    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
+    for (const QString& suffix :
+         { QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal") }) {
         QFile::remove(work + suffix);
     }
     if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
