@@ -406,6 +406,16 @@ struct QQTree::Private
                 }
                 ++t->head;
             }
+            // Rows taken from the top leave room behind; give it back once it outweighs the rows left.
+            if (t->head > 64 && t->head > 2 * (int(t->rows.size()) - t->head)) {
+                t->rows.erase(t->rows.begin(), t->rows.begin() + t->head);
+                t->head = 0;
+                for (int s = 0; s < int(t->rows.size()); ++s) {
+                    if (t->rows[s] >= 0) {
+                        items[t->rows[s]].slot = s;
+                    }
+                }
+            }
         } else if (slot == int(t->rows.size()) - 1) {
             t->rows.pop_back();
             while (t->rows.back() < 0) {

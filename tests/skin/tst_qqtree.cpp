@@ -428,6 +428,28 @@ void TestQQTree::delItem()
     for (int i = 0; i < expected.size(); ++i) {
         QCOMPARE(m_tree->itemRect(expected.at(i)).top(), first + 40 * i);
     }
+
+    // Rows taken from the top while others arrive at both ends stay in order.
+    m_tree->addTeam(6, QStringLiteral("Queue"), 0, true);
+    QList<int> queue;
+    int next = 5000;
+    for (int round = 0; round < 600; ++round) {
+        m_tree->addItem(next, 6, QString::number(next), QPixmap());
+        queue.append(next++);
+        if (round % 7 == 0) {
+            m_tree->addItem(next, 6, QString::number(next), QPixmap(), true);
+            queue.prepend(next++);
+        }
+        while (queue.size() > 20) {
+            m_tree->delItem(queue.takeFirst());
+        }
+        if (round % 50 == 0) {
+            QCOMPARE(m_tree->itemIds(6), queue);
+        }
+    }
+    QCOMPARE(m_tree->itemIds(6), queue);
+    const int queueTop = m_tree->itemRect(queue.first()).top();
+    QCOMPARE(m_tree->itemRect(queue.last()).top(), queueTop + 40 * (queue.size() - 1));
 }
 
 void TestQQTree::clearAndDelTeam()
