@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMimeData>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -71,6 +72,7 @@ private slots:
     void delItem();
     void clearAndDelTeam();
     void itemsOfGroupAddedLater();
+    void randomEditsMatchAPlainModel();
     void selectionWalk();
     void selectionWalkSkipsClosedGroups();
     void keyboard();
@@ -501,6 +503,123 @@ void TestQQTree::itemsOfGroupAddedLater()
     m_tree->addItem(0, 1, QStringLiteral("Zero"), QPixmap());
     QCOMPARE(m_tree->getTeamCount(), 2);
     QVERIFY(!m_tree->hasItem(0));
+}
+
+void TestQQTree::randomEditsMatchAPlainModel()
+{
+    // Any mix of edits leaves the same groups, items and row positions as a plain list model would.
+    struct Group
+    {
+        QList<int> items;
+        int header = 28;
+        bool open = false;
+        bool added = false;
+    };
+    QMap<int, Group> groups;
+    QList<int> order;
+    const auto removeEverywhere = [&](int id) {
+        for (Group& g : groups) {
+            g.items.removeOne(id);
+        }
+    };
+    QRandomGenerator random(20261209);
+    for (int step = 0; step < 3000; ++step) {
+        const int team = random.bounded(1, 11);
+        const int id = random.bounded(1, 80);
+        const int op = random.bounded(0, 100);
+        const QString what = QStringLiteral("step %1 op %2 team %3 id %4").arg(step).arg(op).arg(team).arg(id);
+        if (op < 8) {
+            const bool open = random.bounded(2);
+            m_tree->addTeam(team, QString::number(team), 0, open);
+            Group& g = groups[team];
+            g.open = open;
+            if (!g.added) {
+                g.added = true;
+                order.append(team);
+            }
+        } else if (op < 50) {
+            const bool top = random.bounded(3) == 0;
+            m_tree->addItem(id, team, QString::number(id), QPixmap(), top);
+            removeEverywhere(id);
+            if (top) {
+                groups[team].items.prepend(id);
+            } else {
+                groups[team].items.append(id);
+            }
+        } else if (op < 70) {
+            m_tree->delItem(id);
+            removeEverywhere(id);
+        } else if (op < 72) {
+            m_tree->clearTeam(team);
+            if (groups.contains(team)) {
+                groups[team].items.clear();
+            }
+        } else if (op < 73) {
+            m_tree->delTeam(team);
+            groups.remove(team);
+            order.removeOne(team);
+        } else if (op < 83) {
+            const bool up = random.bounded(2);
+            const QList<int> items = groups.value(team).items;
+            const int at = items.indexOf(id);
+            const int partnerAt = at < 0 ? -1 : (up ? at - 1 : at + 1);
+            const int expected = partnerAt >= 0 && partnerAt < items.size() ? items.at(partnerAt) : 0;
+            const int partner = up ? m_tree->moveItemUp(team, id) : m_tree->moveItemDown(team, id);
+            QVERIFY2(partner == expected, qPrintable(what));
+            if (expected) {
+                groups[team].items.swapItemsAt(at, partnerAt);
+            }
+        } else if (op < 89) {
+            const bool up = random.bounded(2);
+            const int at = order.indexOf(team);
+            const int partnerAt = at < 0 ? -1 : (up ? at - 1 : at + 1);
+            const int expected = partnerAt >= 0 && partnerAt < order.size() ? order.at(partnerAt) : 0;
+            const int partner = up ? m_tree->moveTeamUp(team) : m_tree->moveTeamDown(team);
+            QVERIFY2(partner == expected, qPrintable(what));
+            if (expected) {
+                order.swapItemsAt(at, partnerAt);
+            }
+        } else if (op < 95) {
+            const bool open = random.bounded(2);
+            m_tree->setTeamOpen(team, open);
+            if (groups.contains(team)) {
+                groups[team].open = open;
+            }
+        } else {
+            const int header = random.bounded(2) ? 0 : 28;
+            m_tree->setTeamHeight(team, header);
+            if (groups.contains(team)) {
+                groups[team].header = header;
+            }
+        }
+
+        QVERIFY2(m_tree->teamIds() == order, qPrintable(what));
+        int y = 0;
+        for (int t : std::as_const(order)) {
+            const Group& g = groups[t];
+            QVERIFY2(m_tree->itemIds(t) == g.items, qPrintable(what));
+            QCOMPARE(m_tree->teamRect(t).isEmpty(), g.header == 0);
+            if (g.header) {
+                QVERIFY2(m_tree->teamRect(t).top() == y, qPrintable(what));
+            }
+            y += g.header;
+            const bool shown = g.header == 0 || g.open;
+            for (int item : g.items) {
+                const QRect rect = m_tree->itemRect(item);
+                QVERIFY2(shown ? rect.top() == y : rect.isEmpty(), qPrintable(what));
+                y += shown ? 40 : 0;
+            }
+        }
+        for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
+            QVERIFY2(m_tree->itemCount(it.key()) == it->items.size(), qPrintable(what));
+            for (int item : it->items) {
+                QVERIFY2(m_tree->hasItem(item), qPrintable(what));
+                if (!it->added) {
+                    QVERIFY2(m_tree->itemRect(item).isEmpty(), qPrintable(what));
+                }
+            }
+        }
+    }
 }
 
 void TestQQTree::selectionWalk()
