@@ -121,7 +121,9 @@ void ensureSearchIndex(QSqlDatabase& db)
     if (!existed && !run(db, str(kCreateSearchTable))) {
         return; // no FTS5 or no trigram tokenizer: searches scan the table
     }
-    if (!searchTableWorks(db)) {
+    const QString rebuild = QStringLiteral("insert into icon_item_search(icon_item_search) values('rebuild')");
+    if (!searchTableWorks(db) && !(run(db, rebuild) && searchTableWorks(db))) {
+        // No FTS5 here (or an index beyond rebuilding): searches scan the table.
         dropSearchTriggers(db);
         return;
     }
@@ -133,7 +135,7 @@ void ensureSearchIndex(QSqlDatabase& db)
     for (const char* sql : kCreateSearchTriggers) {
         ok = ok && run(db, str(sql));
     }
-    ok = ok && run(db, QStringLiteral("insert into icon_item_search(icon_item_search) values('rebuild')"));
+    ok = ok && run(db, rebuild);
     if (!ok) {
         dropSearchTriggers(db);
     }
@@ -383,8 +385,9 @@ struct IconDatabase::Shared
         return id;
     }
 
-    /// Runs a select of icon_item rows and appends them to the list.
-    void listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
+    /// Runs a select of icon_item rows and appends them to the list. False when the statement failed (the rows
+    /// read before the failure stay appended).
+    bool listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
 
     void fail(State s, const QString& text)
     {
@@ -561,9 +564,10 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
 
     ensureSchema(s.db);
     if (!catalogueTablesExist(s.db)) {
-        const QString why = s.db.lastError().text();
+        // Typically a new, empty file in a place that cannot be written. The connection stays, so nothing changes
+        // behind the user's back; every operation fails as without one.
+        qDebug("open db error!");
         s.fail(State::SchemaFailed, QStringLiteral("无法在目录数据库 %1 中建立目录表，目录无法保存。").arg(shownPath));
-        Q_UNUSED(why);
         return;
     }
     s.searchIndex = searchIndexUsable(s.db);
@@ -691,26 +695,29 @@ void readItemRow(QSqlQuery* q, IconItemInfo& i)
     i.ttype = q->value(6).toInt();
 }
 
-void readItems(QSqlQuery* q, QList<IconItemInfo>& list)
+bool readItems(QSqlQuery* q, QList<IconItemInfo>& list)
 {
     if (!q) {
-        return;
+        return false;
     }
     while (q->next()) {
         IconItemInfo i;
         readItemRow(q, i);
         list.append(std::move(i));
     }
+    const bool ok = !q->lastError().isValid();
     q->finish();
+    return ok;
 }
 } // namespace
 
-void IconDatabase::Shared::listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list)
+bool IconDatabase::Shared::listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list)
 {
 #ifdef BRISKO_HAVE_SQLITE3
     if (sqlite3_stmt* stmt = nativeStatement(sql)) {
+        int rc = SQLITE_ERROR;
         if (bindNative(stmt, values)) {
-            while (sqlite3_step(stmt) == SQLITE_ROW) {
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
                 IconItemInfo i;
                 i.id = sqlite3_column_int(stmt, 0);
                 i.icon_name = columnText(stmt, 1);
@@ -725,10 +732,10 @@ void IconDatabase::Shared::listItems(const QString& sql, const QVariantList& val
         // Resetting ends the read, so no lock or snapshot is held between calls.
         sqlite3_reset(stmt);
         sqlite3_clear_bindings(stmt);
-        return;
+        return rc == SQLITE_DONE;
     }
 #endif
-    readItems(select(sql, values), list);
+    return readItems(select(sql, values), list);
 }
 
 // ---- Groups
@@ -845,11 +852,15 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
         QString phrase = keyword;
         phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
         phrase = QLatin1Char('"') + phrase + QLatin1Char('"');
-        d->listItems(QStringLiteral("select * from icon_item where id in (select rowid from icon_item_search"
-                                    " where icon_item_search match ?) and icon_name like ? order by id"),
-                     { phrase, pattern },
-                     list);
-        return;
+        const qsizetype before = list.size();
+        if (d->listItems(QStringLiteral("select * from icon_item where id in (select rowid from icon_item_search"
+                                        " where icon_item_search match ?) and icon_name like ? order by id"),
+                         { phrase, pattern },
+                         list)) {
+            return;
+        }
+        // The index could not answer (damaged, say): the plain scan gives the same rows.
+        list.resize(before);
     }
     d->listItems(QStringLiteral("select * from icon_item where icon_name like ?"), { pattern }, list);
 }

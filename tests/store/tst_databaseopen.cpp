@@ -76,6 +76,7 @@ private slots:
     void unusablePaths_data();
     void unusablePaths();
     void olderDatabaseGetsIndexes();
+    void searchIndexWithoutTriggersIsRebuilt();
     void readOnlyCatalogueStillReads();
     void copiesShareTheConnection();
     void instanceIsProcessWide();
@@ -378,6 +379,34 @@ void TestDatabaseOpen::olderDatabaseGetsIndexes()
     found.clear();
     db.searchItems(found, QStringLiteral("config"));
     QCOMPARE(StoreTest::ids(found), QList<int>({ 1, 3, 4 }));
+}
+
+// Changes made while the search triggers were missing (by a program without FTS5) are not lost to the search:
+// the index is rebuilt when the catalogue is opened again.
+void TestDatabaseOpen::searchIndexWithoutTriggersIsRebuilt()
+{
+    const QString path = m_work->filePath(QStringLiteral("stale.db"));
+    {
+        IconDatabase db;
+        db.openDatabaseAt(path, QString());
+        const int team = db.addTeam(QStringLiteral("t"), en_team_icon);
+        QVERIFY(db.addItem(QStringLiteral("Config one"), QStringLiteral("/1"), team, en_team_icon) == 1);
+        QVERIFY(db.addItem(QStringLiteral("Notes"), QStringLiteral("/2"), team, en_team_icon) == 2);
+    }
+    withConnection(path, [](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("drop trigger icon_item_search_ai")));
+        QVERIFY(q.exec(QStringLiteral("drop trigger icon_item_search_au")));
+        QVERIFY(q.exec(QStringLiteral("insert into icon_item values(3,'my config','/3',1,0,3,1)")));
+        QVERIFY(q.exec(QStringLiteral("update icon_item set icon_name='configured' where id=2")));
+    });
+    IconDatabase db;
+    db.openDatabaseAt(path, QString());
+    QVERIFY(db.hasSearchIndex());
+    QList<IconItemInfo> found;
+    db.searchItems(found, QStringLiteral("config"));
+    QCOMPARE(StoreTest::ids(found), QList<int>({ 1, 2, 3 }));
+    QCOMPARE(scalar(path, QStringLiteral("select count(*) from sqlite_master where type='trigger'")).toInt(), 3);
 }
 
 // A catalogue the user may only read still shows its groups and entries.
