@@ -112,10 +112,19 @@ void QScrollWidget::setGeometry(const QRect& rect)
     }
 }
 
+void QScrollWidget::setGeometry(int x, int y, int width, int height)
+{
+    setGeometry(QRect(x, y, width, height));
+}
+
 void QScrollWidget::show()
 {
     if (m_scroll) {
         m_scroll->show();
+    }
+    // Also undo a hide() made through a plain QWidget pointer, which hides the page inside its area.
+    if (isHidden()) {
+        QWidget::setVisible(true);
     }
 }
 

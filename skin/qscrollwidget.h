@@ -23,6 +23,7 @@ public:
 
     /// Places the scroll area.
     void setGeometry(const QRect& rect);
+    void setGeometry(int x, int y, int width, int height);
     void show();
     void hide();
     /// The page's scroll area (a child of the parent window).

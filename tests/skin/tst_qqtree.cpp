@@ -885,6 +885,14 @@ void TestQQTree::pageFollowsItsScrollArea()
     m_tree->show();
     QVERIFY(area->isVisible());
     QVERIFY(m_tree->isVisible());
+
+    // Hidden through a plain QWidget pointer, the page comes back with show().
+    static_cast<QWidget*>(m_tree)->hide();
+    QVERIFY(!m_tree->isVisible());
+    m_tree->show();
+    QVERIFY(m_tree->isVisible());
+    m_tree->setGeometry(0, 30, 250, 200);
+    QCOMPARE(area->geometry(), QRect(0, 30, 250, 200));
 }
 
 void TestQQTree::deletingTheTreeRemovesItsScrollArea()
