@@ -88,6 +88,11 @@ QScrollWidget::QScrollWidget(QWidget* parent)
     bar->setRange(0, 0);
     connect(bar, &QScrollBar::valueChanged, this, [this](int value) { scrollOffsetChanged(value); });
 
+    // The area carries the page's name, so both are easy to find and to tell apart.
+    connect(this, &QObject::objectNameChanged, area, [area](const QString& name) {
+        area->setObjectName(name.isEmpty() ? QString() : name + QStringLiteral("Scroll"));
+    });
+
     QWidget::setParent(area->viewport());
     QWidget::setGeometry(area->viewport()->rect());
     QWidget::setVisible(true);
