@@ -399,15 +399,15 @@ void QQDialog::changeEvent(QEvent* event)
 
 void QQDialog::warnUnusableCatalogue()
 {
+    // The store's sentence names the file and says it was left as it is; without one, say both here.
     const QString path = QDir::toNativeSeparators(database.databasePath());
     QString text = database.errorText();
     if (text.isEmpty()) {
-        text = QStringLiteral("图标数据库无法使用。");
-    }
-    if (!path.isEmpty() && !text.contains(path)) {
+        text = QStringLiteral("无法使用图标数据库 %1,该文件未被改动。").arg(path);
+    } else if (!path.isEmpty() && !text.contains(path)) {
         text += QStringLiteral("\n文件: %1").arg(path);
     }
-    text += QStringLiteral("\n\n该文件未被改动。本次运行使用空的图标库,所做的添加和修改不会被保存。");
+    text += QStringLiteral("\n\n本次运行使用空的图标库,所做的添加和修改不会被保存。");
     QMessageBox::warning(this, QStringLiteral("错误"), text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
