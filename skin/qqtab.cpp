@@ -174,17 +174,22 @@ void QQTab::paintEvent(QPaintEvent*)
         if (iconSize.height() > r.height() - 8) {
             iconSize.scale(r.height() - 8, r.height() - 8, Qt::KeepAspectRatio);
         }
-        const int gap = iconSize.isEmpty() ? 0 : 5;
         QFont f = font();
         f.setBold(selected);
         p.setFont(f);
         const QFontMetrics fm(f);
+        // In a narrow bar the title matters more than the icon: an elided two-character title says nothing.
+        if (!iconSize.isEmpty() && iconSize.width() + 5 + fm.horizontalAdvance(item.title) > r.width() - 8
+            && fm.horizontalAdvance(item.title) <= r.width() - 8) {
+            iconSize = QSize();
+        }
+        const int gap = iconSize.isEmpty() ? 0 : 5;
         const int room = qMax(0, r.width() - iconSize.width() - gap - 8);
         const QString title = fm.elidedText(item.title, Qt::ElideRight, room);
         const int textWidth = fm.horizontalAdvance(title);
         const int total = iconSize.width() + gap + textWidth;
         int x = r.left() + (r.width() - total) / 2;
-        if (!iconSize.isEmpty()) {
+        if (!iconSize.isEmpty() && !icon.isNull()) {
             p.drawPixmap(QRect(QPoint(x, r.top() + (r.height() - iconSize.height()) / 2), iconSize), icon);
             x += iconSize.width() + gap;
         }
