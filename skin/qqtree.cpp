@@ -1178,6 +1178,15 @@ void QQTree::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Down:
         selectNext();
         break;
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+        const bool home = event->key() == Qt::Key_Home;
+        const int id = home ? d->edgeItem(0, 1) : d->edgeItem(int(d->order.size()) - 1, -1);
+        if (id) {
+            d->select(id);
+        }
+        break;
+    }
     case Qt::Key_Return:
     case Qt::Key_Enter: {
         int teamId = 0, itemId = 0;

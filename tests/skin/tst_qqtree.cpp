@@ -686,6 +686,15 @@ void TestQQTree::keyboard()
     QTest::keyClick(m_tree, Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(dbclicked.size(), 2);
     QCOMPARE(dbclicked.at(1).at(1).toInt(), 11);
+
+    // Home and End jump to the first and last rows shown.
+    int team = 0, item = 0;
+    QTest::keyClick(m_tree, Qt::Key_End);
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 31);
+    QTest::keyClick(m_tree, Qt::Key_Home);
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 11);
 }
 
 void TestQQTree::selectItemOpensAndScrolls()
