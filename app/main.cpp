@@ -1,3 +1,4 @@
+#include "brisko-config.h"
 #include "platform.h"
 #include "qqdialog.h"
 #include "qskinfun.h"
@@ -17,7 +18,7 @@ int main(int argc, char* argv[])
     QCoreApplication::addLibraryPath(QStringLiteral("./plugins"));
 
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.brisko.Brisko"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(BRISKO_APP_ID)); // org.brisko.Brisko
 
     // The gate makes the check for a running copy atomic between copies starting together; a refused copy
     // holds it while its notice is open, so a further copy waits until then and is refused in turn.
