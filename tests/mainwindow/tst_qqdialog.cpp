@@ -68,6 +68,8 @@ private:
     std::unique_ptr<QQDialog> makeWindow(bool show = true)
     {
         auto w = std::make_unique<QQDialog>();
+        // The test owns the window; closing it must not free it.
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
         if (show) {
             w->show();
             if (!QTest::qWaitForWindowExposed(w.get())) {
@@ -563,6 +565,73 @@ private slots:
         QTRY_COMPARE(w->windowType(), Qt::Tool);
         QVERIFY(w->isVisible());
         QCOMPARE(w->size(), before.size());
+    }
+
+    void trayClicksShowTheWindow_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::newRow("single click") << int(QSystemTrayIcon::Trigger);
+        QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick);
+    }
+
+    void trayClicksShowTheWindow()
+    {
+        QFETCH(int, reason);
+        auto w = makeWindow();
+        w->hide();
+        w->onTrayActivate(QSystemTrayIcon::ActivationReason(reason));
+        QVERIFY(w->isVisible());
+        // Already shown: stays shown.
+        w->onTrayActivate(QSystemTrayIcon::ActivationReason(reason));
+        QVERIFY(w->isVisible());
+        // A middle click does nothing.
+        w->hide();
+        w->onTrayActivate(QSystemTrayIcon::MiddleClick);
+        QVERIFY(!w->isVisible());
+    }
+
+    void trayMenu_data()
+    {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("显示") << QList<int>{Qt::Key_Down, Qt::Key_Return} << true;
+        QTest::newRow("dismissed") << QList<int>{Qt::Key_Escape} << false;
+    }
+
+    void trayMenu()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(bool, shown);
+        auto w = makeWindow();
+        w->hide();
+        bool answered = false;
+        TestUtil::answerPopup(
+            [&](QWidget* popup) {
+                for (const int key : keys) {
+                    QTest::keyClick(popup, Qt::Key(key));
+                }
+            },
+            &answered);
+        w->onTrayActivate(QSystemTrayIcon::Context);
+        QVERIFY(answered);
+        QCOMPARE(w->isVisible(), shown);
+    }
+
+    void closeEndsTheEventLoop()
+    {
+        auto w = makeWindow();
+        bool fellBack = false;
+        QTimer::singleShot(0, w.get(), [&] { w->onCloseWin(); });
+        QTimer fallback; // dies with this test, so it can never fire in a later one
+        fallback.setSingleShot(true);
+        connect(&fallback, &QTimer::timeout, qApp, [&] {
+            fellBack = true;
+            QCoreApplication::quit();
+        });
+        fallback.start(20000);
+        QCoreApplication::exec();
+        QVERIFY(!fellBack);
+        QVERIFY(!w->isVisible());
     }
 
     void skinOne()
