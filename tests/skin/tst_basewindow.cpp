@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QRegularExpression>
 #include <QImage>
 #include <QPointer>
 #include <QPushButton>
@@ -67,6 +69,8 @@ private slots:
     void keptWindowSurvivesClose();
     void baseStyleSheetStylesNormalButtons();
     void ownStyleSheetIsAddedToBase();
+    void styleSheetsNameOnlyExistingImages_data();
+    void styleSheetsNameOnlyExistingImages();
     void backgroundImages();
     void edgesAt_data();
     void edgesAt();
@@ -273,6 +277,30 @@ void TestBaseWindow::ownStyleSheetIsAddedToBase()
     w.setStyleSheet(QStringLiteral("QLabel{color:red}"));
     QVERIFY(w.styleSheet().contains(QLatin1String("btnNormal")));
     QVERIFY(w.styleSheet().contains(QLatin1String("QLabel{color:red}")));
+}
+
+void TestBaseWindow::styleSheetsNameOnlyExistingImages_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("base") << QStringLiteral(":/res/qss/base.qss");
+    QTest::newRow("scrollbar") << QStringLiteral(":/res/qss/scrollbar.qss");
+}
+
+void TestBaseWindow::styleSheetsNameOnlyExistingImages()
+{
+    QFETCH(QString, sheet);
+    QFile file(sheet);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    static const QRegularExpression url(QStringLiteral("url\\(\\s*([^)\\s]+)\\s*\\)"));
+    int count = 0;
+    for (auto it = url.globalMatch(text); it.hasNext();) {
+        const QString path = it.next().captured(1);
+        QVERIFY2(path.startsWith(QLatin1String(":/res/")), qPrintable(path));
+        QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+        ++count;
+    }
+    QVERIFY(count > 0);
 }
 
 void TestBaseWindow::backgroundImages()
