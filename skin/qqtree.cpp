@@ -39,6 +39,7 @@ const QColor kChevronColor(0x55, 0x55, 0x55);
 const QColor kHoverColor(0, 120, 215, 26);
 const QColor kSelectColor(0, 120, 215, 56);
 const QColor kSeparatorColor(0, 0, 0, 20);
+const QColor kDropOutlineColor(0, 120, 215, 150);
 
 bool hasLocalFiles(const QMimeData* mime)
 {
@@ -309,6 +310,8 @@ struct QQTree::Private
     int pendingReveal = 0;
     Hit hover;
     Hit pressed;
+    /// The group that files dragged over the tree would be dropped into.
+    int dropTeam = 0;
     bool layoutDirty = true;
     bool layoutPosted = false;
 
@@ -601,7 +604,12 @@ struct QQTree::Private
 
     void paintHeader(QPainter& p, const Team* t, const QRect& row, const QFont& headerFont)
     {
-        if (hover == Hit{t->id, 0}) {
+        if (t->id == dropTeam) {
+            paintHighlight(p, row, kSelectColor);
+            p.setPen(QPen(kDropOutlineColor, 1.2));
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(QRectF(row).adjusted(4.5, 2, -4.5, -2), 5, 5);
+        } else if (hover == Hit{t->id, 0}) {
             paintHighlight(p, row, kHoverColor);
         }
         const qreal cx = kPad + 5, cy = row.center().y() + 0.5;
@@ -646,7 +654,7 @@ struct QQTree::Private
         const Team* t = items[index].team;
         if (selected == id) {
             paintHighlight(p, row, kSelectColor);
-        } else if (hover.item == id) {
+        } else if (hover.item == id || (t->headerHeight == 0 && t->id == dropTeam)) {
             paintHighlight(p, row, kHoverColor);
         }
         const int x = itemX(t);
@@ -665,6 +673,18 @@ struct QQTree::Private
         p.drawText(QRect(textLeft, row.top(), width, row.height()),
                    Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
                    metrics.elidedText(items[index].name, Qt::ElideRight, width, Qt::TextSingleLine));
+    }
+
+    /// Files dragged over `pos` go to the group there, or to the last group when over empty space.
+    void setDropTarget(const QPoint& pos)
+    {
+        const Hit hit = hitTest(pos);
+        const int target = hit.team ? hit.team : (order.empty() ? 0 : order.back()->id);
+        setHover(Hit());
+        if (target != dropTeam) {
+            dropTeam = target;
+            q->update();
+        }
     }
 
     void setHover(const Hit& hit)
@@ -1215,7 +1235,7 @@ void QQTree::dragEnterEvent(QDragEnterEvent* event)
 {
     if (takesDrop(event->mimeData())) {
         chooseDropAction(event);
-        d->setHover(d->hitTest(event->position().toPoint()));
+        d->setDropTarget(event->position().toPoint());
     } else {
         event->ignore();
     }
@@ -1225,7 +1245,7 @@ void QQTree::dragMoveEvent(QDragMoveEvent* event)
 {
     if (takesDrop(event->mimeData())) {
         chooseDropAction(event);
-        d->setHover(d->hitTest(event->position().toPoint()));
+        d->setDropTarget(event->position().toPoint());
     } else {
         event->ignore();
     }
@@ -1233,13 +1253,15 @@ void QQTree::dragMoveEvent(QDragMoveEvent* event)
 
 void QQTree::dragLeaveEvent(QDragLeaveEvent* event)
 {
-    d->setHover(Hit());
+    d->dropTeam = 0;
+    update();
     event->accept();
 }
 
 void QQTree::dropEvent(QDropEvent* event)
 {
-    d->setHover(Hit());
+    d->dropTeam = 0;
+    update();
     if (!takesDrop(event->mimeData())) {
         event->ignore();
         return;
