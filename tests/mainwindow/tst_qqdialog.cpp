@@ -337,6 +337,21 @@ private slots:
         }
     }
 
+    void dropFolder()
+    {
+        const QString folder = files.filePath(QStringLiteral("项目 v1.2"));
+        QVERIFY(QDir().mkpath(folder));
+        auto w = makeWindow();
+        drop(w.get(), {QUrl::fromLocalFile(folder)}, iconTeamA);
+        QQTree* icons = tree(w.get(), "iconTree");
+        QCOMPARE(icons->itemCount(iconTeamA), 1);
+        const int id = icons->itemIds(iconTeamA).first();
+        QCOMPARE(icons->itemName(id), QStringLiteral("项目 v1"));
+        IconItemInfo info;
+        QVERIFY(db.getItem(info, id));
+        QCOMPARE(info.file_name, folder);
+    }
+
     void dropOnEmptySpaceGoesToLastGroup()
     {
         auto w = makeWindow();
