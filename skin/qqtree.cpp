@@ -208,7 +208,7 @@ public:
         if (m_slots[i].value == kRemoved) {
             --m_removed;
         }
-        m_slots[i] = {key, value};
+        m_slots[i] = { key, value };
         ++m_used;
     }
 
@@ -260,7 +260,7 @@ private:
         }
         std::vector<Slot> old;
         old.swap(m_slots);
-        m_slots.assign(capacity, Slot{0, kEmpty});
+        m_slots.assign(capacity, Slot { 0, kEmpty });
         m_mask = capacity - 1;
         m_used = 0;
         m_removed = 0;
@@ -525,7 +525,7 @@ struct QQTree::Private
         Team* t = *teamAt(y);
         const qint64 within = y - t->top;
         if (within < t->headerHeight) {
-            return {t->id, 0};
+            return { t->id, 0 };
         }
         if (!t->showsItems()) {
             return {};
@@ -535,7 +535,7 @@ struct QQTree::Private
             return {};
         }
         compact(t);
-        return {t->id, items[t->rows[t->head + row]].id};
+        return { t->id, items[t->rows[t->head + row]].id };
     }
 
     int itemX(const Team* t) const { return kPad + (t->headerHeight > 0 ? kIndent : 0); }
@@ -609,7 +609,7 @@ struct QQTree::Private
             p.setPen(QPen(kDropOutlineColor, 1.2));
             p.setBrush(Qt::NoBrush);
             p.drawRoundedRect(QRectF(row).adjusted(4.5, 2, -4.5, -2), 5, 5);
-        } else if (hover == Hit{t->id, 0}) {
+        } else if (hover == Hit { t->id, 0 }) {
             paintHighlight(p, row, kHoverColor);
         }
         const qreal cx = kPad + 5, cy = row.center().y() + 0.5;
@@ -695,10 +695,7 @@ struct QQTree::Private
         }
     }
 
-    void refreshHover()
-    {
-        setHover(q->underMouse() ? hitTest(q->mapFromGlobal(QCursor::pos())) : Hit());
-    }
+    void refreshHover() { setHover(q->underMouse() ? hitTest(q->mapFromGlobal(QCursor::pos())) : Hit()); }
 
     void select(int itemId)
     {

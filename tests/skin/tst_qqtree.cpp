@@ -224,12 +224,12 @@ void TestQQTree::dragEnterNeedsLocalFiles_data()
     QTest::addColumn<QList<QUrl>>("urls");
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("one local file") << QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt"))} << QString()
+    QTest::newRow("one local file") << QList<QUrl> { QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt")) } << QString()
                                     << true;
     QTest::newRow("web address and local file")
-        << QList<QUrl>{QUrl(QStringLiteral("https://example.org/")), QUrl::fromLocalFile(QStringLiteral("/tmp/b"))}
+        << QList<QUrl> { QUrl(QStringLiteral("https://example.org/")), QUrl::fromLocalFile(QStringLiteral("/tmp/b")) }
         << QString() << true;
-    QTest::newRow("web address only") << QList<QUrl>{QUrl(QStringLiteral("https://example.org/"))} << QString()
+    QTest::newRow("web address only") << QList<QUrl> { QUrl(QStringLiteral("https://example.org/")) } << QString()
                                       << false;
     QTest::newRow("plain text") << QList<QUrl>() << QStringLiteral("/tmp/a.txt") << false;
 }
@@ -280,12 +280,12 @@ void TestQQTree::drop()
     QFETCH(int, team);
     QFETCH(int, item);
     fillSample();
-    const QPoint at = target == QLatin1String("item")     ? m_tree->itemRect(31).center()
-                      : target == QLatin1String("header") ? m_tree->teamRect(2).center()
-                                                          : emptySpot(m_tree);
+    const QPoint at = target == QLatin1String("item") ? m_tree->itemRect(31).center()
+        : target == QLatin1String("header")           ? m_tree->teamRect(2).center()
+                                                      : emptySpot(m_tree);
     QMimeData mime;
-    const QList<QUrl> urls{QUrl::fromLocalFile(QStringLiteral("/tmp/one.txt")),
-                           QUrl::fromLocalFile(QStringLiteral("/tmp/two.pdf"))};
+    const QList<QUrl> urls { QUrl::fromLocalFile(QStringLiteral("/tmp/one.txt")),
+                             QUrl::fromLocalFile(QStringLiteral("/tmp/two.pdf")) };
     mime.setUrls(urls);
 
     QList<QUrl> seenUrls;
@@ -311,18 +311,18 @@ void TestQQTree::moves_data()
     QTest::addColumn<int>("id");
     QTest::addColumn<int>("partner");
     QTest::addColumn<QList<int>>("order");
-    const QList<int> teams{1, 2, 3};
-    const QList<int> items{11, 12, 13};
+    const QList<int> teams { 1, 2, 3 };
+    const QList<int> items { 11, 12, 13 };
     QTest::newRow("first group up") << "teamUp" << 1 << 0 << teams;
-    QTest::newRow("middle group up") << "teamUp" << 2 << 1 << QList<int>{2, 1, 3};
-    QTest::newRow("last group up") << "teamUp" << 3 << 2 << QList<int>{1, 3, 2};
-    QTest::newRow("first group down") << "teamDown" << 1 << 2 << QList<int>{2, 1, 3};
+    QTest::newRow("middle group up") << "teamUp" << 2 << 1 << QList<int> { 2, 1, 3 };
+    QTest::newRow("last group up") << "teamUp" << 3 << 2 << QList<int> { 1, 3, 2 };
+    QTest::newRow("first group down") << "teamDown" << 1 << 2 << QList<int> { 2, 1, 3 };
     QTest::newRow("last group down") << "teamDown" << 3 << 0 << teams;
     QTest::newRow("unknown group up") << "teamUp" << 99 << 0 << teams;
     QTest::newRow("first item up") << "itemUp" << 11 << 0 << items;
-    QTest::newRow("last item up") << "itemUp" << 13 << 12 << QList<int>{11, 13, 12};
-    QTest::newRow("first item down") << "itemDown" << 11 << 12 << QList<int>{12, 11, 13};
-    QTest::newRow("middle item down") << "itemDown" << 12 << 13 << QList<int>{11, 13, 12};
+    QTest::newRow("last item up") << "itemUp" << 13 << 12 << QList<int> { 11, 13, 12 };
+    QTest::newRow("first item down") << "itemDown" << 11 << 12 << QList<int> { 12, 11, 13 };
+    QTest::newRow("middle item down") << "itemDown" << 12 << 13 << QList<int> { 11, 13, 12 };
     QTest::newRow("last item down") << "itemDown" << 13 << 0 << items;
     QTest::newRow("unknown item down") << "itemDown" << 99 << 0 << items;
 }
@@ -362,17 +362,17 @@ void TestQQTree::recentAddPutsOnTopOnce()
 {
     m_tree->addTeam(1, QStringLiteral("Recent"), 0, true);
     m_tree->setTeamHeight(1, 0);
-    for (int id : {1, 2, 3}) {
+    for (int id : { 1, 2, 3 }) {
         m_tree->addItem(id, 1, QStringLiteral("item %1").arg(id), QPixmap());
     }
     m_tree->addItem(2, 1, QStringLiteral("item 2 again"), QPixmap(), true);
-    QCOMPARE(m_tree->itemIds(1), (QList<int>{2, 1, 3}));
+    QCOMPARE(m_tree->itemIds(1), (QList<int> { 2, 1, 3 }));
     QCOMPARE(m_tree->itemName(2), QStringLiteral("item 2 again"));
     m_tree->addItem(4, 1, QStringLiteral("item 4"), QPixmap(), true);
     m_tree->addItem(3, 1, QStringLiteral("item 3"), QPixmap(), true);
-    QCOMPARE(m_tree->itemIds(1), (QList<int>{3, 4, 2, 1}));
+    QCOMPARE(m_tree->itemIds(1), (QList<int> { 3, 4, 2, 1 }));
     m_tree->addItem(3, 1, QStringLiteral("item 3"), QPixmap(), true);
-    QCOMPARE(m_tree->itemIds(1), (QList<int>{3, 4, 2, 1}));
+    QCOMPARE(m_tree->itemIds(1), (QList<int> { 3, 4, 2, 1 }));
     QCOMPARE(m_tree->itemCount(1), 4);
     QCOMPARE(m_tree->itemRect(3).top(), 0);
     QCOMPARE(m_tree->itemRect(1).top(), 3 * m_tree->itemRect(3).height());
@@ -398,7 +398,7 @@ void TestQQTree::delItem()
     fillSample();
     m_tree->selectItem(1, 12);
     m_tree->delItem(999);
-    QCOMPARE(m_tree->itemIds(1), (QList<int>{11, 12, 13}));
+    QCOMPARE(m_tree->itemIds(1), (QList<int> { 11, 12, 13 }));
     int team = 0, item = 0;
     m_tree->getSelectItem(team, item);
     QCOMPARE(item, 12);
@@ -406,7 +406,7 @@ void TestQQTree::delItem()
     const int top = m_tree->itemRect(12).top();
     m_tree->delItem(12);
     QVERIFY(!m_tree->hasItem(12));
-    QCOMPARE(m_tree->itemIds(1), (QList<int>{11, 13}));
+    QCOMPARE(m_tree->itemIds(1), (QList<int> { 11, 13 }));
     QCOMPARE(m_tree->itemRect(13).top(), top);
     m_tree->getSelectItem(team, item);
     QCOMPARE(team, 0);
@@ -421,7 +421,7 @@ void TestQQTree::delItem()
         m_tree->addItem(id, 5, QString::number(id), QPixmap());
         expected.append(id);
     }
-    for (int id : {1000, 1099, 1050, 1051, 1001, 1098, 1010}) {
+    for (int id : { 1000, 1099, 1050, 1051, 1001, 1098, 1010 }) {
         m_tree->delItem(id);
         expected.removeOne(id);
     }
@@ -468,7 +468,7 @@ void TestQQTree::clearAndDelTeam()
     QCOMPARE(m_tree->teamRect(2).top(), m_tree->teamRect(1).bottom() + 1);
 
     m_tree->delTeam(3);
-    QCOMPARE(m_tree->teamIds(), (QList<int>{1, 2}));
+    QCOMPARE(m_tree->teamIds(), (QList<int> { 1, 2 }));
     QVERIFY(!m_tree->hasItem(31));
     QCOMPARE(m_tree->getLastTeamId(), 2);
     m_tree->delTeam(42);
@@ -495,7 +495,7 @@ void TestQQTree::itemsOfGroupAddedLater()
 
     m_tree->addTeam(7, QStringLiteral("Later"), 0, true);
     QCOMPARE(m_tree->getLastTeamId(), 7);
-    QCOMPARE(m_tree->itemIds(7), QList<int>{70});
+    QCOMPARE(m_tree->itemIds(7), QList<int> { 70 });
     QCOMPARE(m_tree->itemRect(70).top(), m_tree->teamRect(7).bottom() + 1);
 
     // Id 0 means "nothing" in the signals and is refused.
@@ -625,7 +625,7 @@ void TestQQTree::randomEditsMatchAPlainModel()
 void TestQQTree::selectionWalk()
 {
     fillSample();
-    const QList<int> down{11, 12, 13, 31, 31};
+    const QList<int> down { 11, 12, 13, 31, 31 };
     for (int expected : down) {
         m_tree->selectNext();
         int team = 0, item = 0;
@@ -633,7 +633,7 @@ void TestQQTree::selectionWalk()
         QCOMPARE(item, expected);
         QCOMPARE(team, expected / 10);
     }
-    const QList<int> up{13, 12, 11, 11};
+    const QList<int> up { 13, 12, 11, 11 };
     for (int expected : up) {
         m_tree->selectUp();
         int team = 0, item = 0;
