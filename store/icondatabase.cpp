@@ -46,10 +46,12 @@ const char* const kCreateIndexes[] = {
 };
 
 // The name search index: an FTS5 trigram table over icon_name, its content read from icon_item itself, kept
-// in step by triggers. It only narrows the candidates; the LIKE of the search still decides every row.
+// in step by triggers. It only narrows the candidates; the LIKE of the search still decides every row. It keeps
+// no positions or sizes (detail=none, columnsize=0): a candidate is a row holding every trigram of the keyword,
+// which keeps the index small and additions cheap.
 const char* const kSearchTable = "icon_item_search";
-const char* const kCreateSearchTable = "create virtual table if not exists icon_item_search using fts5(icon_name,"
-                                       " content='icon_item', content_rowid='id', tokenize='trigram')";
+const char* const kSearchTableDefinition = "using fts5(icon_name, content='icon_item', content_rowid='id',"
+                                           " tokenize='trigram', detail=none, columnsize=0)";
 const char* const kSearchTriggerNames[] = { "icon_item_search_ai", "icon_item_search_ad", "icon_item_search_au" };
 const char* const kCreateSearchTriggers[] = {
     "create trigger icon_item_search_ai after insert on icon_item begin"
@@ -96,6 +98,14 @@ bool searchTableWorks(QSqlDatabase& db)
     return q.exec(QStringLiteral("select count(*) from icon_item_search where icon_item_search match '\"abc\"'"));
 }
 
+QString searchTableDefinition(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("select sql from sqlite_master where type='table' and name=?"));
+    q.addBindValue(str(kSearchTable));
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
 bool searchTriggersExist(QSqlDatabase& db)
 {
     for (const char* name : kSearchTriggerNames) {
@@ -117,8 +127,16 @@ void dropSearchTriggers(QSqlDatabase& db)
 // so it is rebuilt from the table; where SQLite lacks FTS5 the triggers are dropped so that additions still work.
 void ensureSearchIndex(QSqlDatabase& db)
 {
-    const bool existed = objectExists(db, QStringLiteral("table"), str(kSearchTable));
-    if (!existed && !run(db, str(kCreateSearchTable))) {
+    bool existed = objectExists(db, QStringLiteral("table"), str(kSearchTable));
+    if (existed && !searchTableDefinition(db).endsWith(str(kSearchTableDefinition))) {
+        // Made with other options: made anew (and filled below).
+        dropSearchTriggers(db);
+        if (!run(db, QStringLiteral("drop table icon_item_search"))) {
+            return;
+        }
+        existed = false;
+    }
+    if (!existed && !run(db, QStringLiteral("create virtual table icon_item_search ") + str(kSearchTableDefinition))) {
         return; // no FTS5 or no trigram tokenizer: searches scan the table
     }
     const QString rebuild = QStringLiteral("insert into icon_item_search(icon_item_search) values('rebuild')");
@@ -143,8 +161,24 @@ void ensureSearchIndex(QSqlDatabase& db)
 
 bool searchIndexUsable(QSqlDatabase& db)
 {
-    return objectExists(db, QStringLiteral("table"), str(kSearchTable)) && searchTableWorks(db)
+    return searchTableDefinition(db).endsWith(str(kSearchTableDefinition)) && searchTableWorks(db)
         && searchTriggersExist(db);
+}
+
+// The index query for a keyword: every trigram (three code points) of it, each quoted, joined by AND.
+QString trigramQuery(const QString& keyword)
+{
+    const QList<uint> cps = keyword.toUcs4();
+    QStringList terms;
+    for (qsizetype i = 0; i + 3 <= cps.size(); ++i) {
+        QString tri = QString::fromUcs4(reinterpret_cast<const char32_t*>(cps.constData() + i), 3);
+        tri.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        tri = QLatin1Char('"') + tri + QLatin1Char('"');
+        if (!terms.contains(tri)) {
+            terms.append(tri);
+        }
+    }
+    return terms.join(QStringLiteral(" AND "));
 }
 
 bool isNotADatabaseError(const QSqlError& e)
@@ -228,6 +262,8 @@ struct IconDatabase::Shared
     QString errorText;
     bool searchIndex = false;
     bool inBatch = false;
+    // The highest order number of each table during a batch, by the statement that reads it.
+    std::map<QString, int> batchMaxOrder;
     bool walMode = false;
     // Prepared statements of this connection, by statement text.
     std::map<QString, std::unique_ptr<QSqlQuery>> statements;
@@ -274,6 +310,7 @@ struct IconDatabase::Shared
             QSqlQuery(db).exec(QStringLiteral("commit"));
         }
         inBatch = false;
+        batchMaxOrder.clear();
         statements.clear();
 #ifdef BRISKO_HAVE_SQLITE3
         for (auto& entry : nativeStatements) {
@@ -325,6 +362,7 @@ struct IconDatabase::Shared
     /// Runs a prepared statement with the given values; the statement is reset afterwards.
     bool write(const QString& sql, const QVariantList& values)
     {
+        batchMaxOrder.clear();
         QSqlQuery* q = statement(sql);
         if (!q) {
             return false;
@@ -368,7 +406,19 @@ struct IconDatabase::Shared
 
     int insert(const QString& maxSql, const QString& insertSql, QVariantList values)
     {
-        const int order = selectInt(maxSql) + 1;
+        // Inside a batch this connection holds the write lock, and only its own additions change the maximum:
+        // it is read once per table and then carried along.
+        int maximum = 0;
+        auto known = inBatch ? batchMaxOrder.find(maxSql) : batchMaxOrder.end();
+        if (known != batchMaxOrder.end()) {
+            maximum = known->second;
+        } else {
+            maximum = selectInt(maxSql);
+            if (inBatch) {
+                batchMaxOrder[maxSql] = maximum;
+            }
+        }
+        const int order = maximum + 1;
         values.append(order);
         QSqlQuery* q = statement(insertSql);
         if (!q) {
@@ -380,6 +430,9 @@ struct IconDatabase::Shared
         int id = 0;
         if (q->exec()) {
             id = q->lastInsertId().toInt();
+            if (inBatch) {
+                batchMaxOrder[maxSql] = order;
+            }
         }
         q->finish();
         return id;
@@ -648,6 +701,7 @@ bool IconDatabase::hasSearchIndex() const
 
 bool IconDatabase::execSql(const QString& sql)
 {
+    d->batchMaxOrder.clear();
     bool ok = false;
     if (d->isOpen()) {
         QSqlQuery q(d->db);
@@ -845,17 +899,15 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
     // The keyword sits between two % signs of a LIKE pattern; % and _ typed in it keep their LIKE meaning.
     const QString pattern = QLatin1Char('%') + keyword + QLatin1Char('%');
     // A keyword of three or more characters without wildcards is looked up in the trigram index first, which
-    // yields every row that could match (it folds case more widely than LIKE does); the LIKE then decides, so
-    // the rows are exactly those of a plain scan, in the same (row id) order.
+    // yields every row that could match (every row holding all the keyword's trigrams; the index folds case
+    // more widely than LIKE does); the LIKE then decides, so the rows are exactly those of a plain scan, in the
+    // same (row id) order.
     if (d->searchIndex && codePointCount(keyword) >= 3 && !keyword.contains(QLatin1Char('%'))
         && !keyword.contains(QLatin1Char('_'))) {
-        QString phrase = keyword;
-        phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        phrase = QLatin1Char('"') + phrase + QLatin1Char('"');
         const qsizetype before = list.size();
         if (d->listItems(QStringLiteral("select * from icon_item where id in (select rowid from icon_item_search"
                                         " where icon_item_search match ?) and icon_name like ? order by id"),
-                         { phrase, pattern },
+                         { trigramQuery(keyword), pattern },
                          list)) {
             return;
         }

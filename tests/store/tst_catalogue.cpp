@@ -45,6 +45,7 @@ private slots:
     void updateAndLastTime();
     void batchSkipsOnlyTheFailedAddition();
     void batchCallsOutOfTurn();
+    void batchOrderNumbers();
     void lockedDatabaseMakesStatementsWait();
     void withoutConnectionEverythingFails();
 
@@ -622,6 +623,34 @@ void TestCatalogue::batchCallsOutOfTurn()
     m_db.addItem(QStringLiteral("c"), QStringLiteral("/c"), team, en_team_icon);
     m_db = IconDatabase();
     QCOMPARE(scalar(path(), QStringLiteral("select count(*) from icon_item")).toInt(), 3);
+}
+
+// Order numbers inside a batch are those of single additions: the table's maximum plus one, after deletions and
+// direct changes as well.
+void TestCatalogue::batchOrderNumbers()
+{
+    const int team = m_db.addTeam(QStringLiteral("t"), en_team_icon);
+    QVERIFY(m_db.beginBatch());
+    const int site = m_db.addTeam(QStringLiteral("s"), en_team_site);
+    const int a = m_db.addItem(QStringLiteral("a"), QStringLiteral("/a"), team, en_team_icon);
+    const int b = m_db.addItem(QStringLiteral("b"), QStringLiteral("/b"), team, en_team_icon);
+    m_db.deleteItem(b);
+    const int c = m_db.addItem(QStringLiteral("c"), QStringLiteral("/c"), site, en_team_site);
+    QVERIFY(m_db.execSql(QStringLiteral("update icon_item set order_num=40 where id=%1").arg(a)));
+    const int d = m_db.addItem(QStringLiteral("d"), QStringLiteral("/d"), team, en_team_icon);
+    const int site2 = m_db.addTeam(QStringLiteral("s2"), en_team_site);
+    QVERIFY(m_db.commitBatch());
+    const QList<std::pair<int, int>> expected = { { a, 40 }, { c, 2 }, { d, 41 } };
+    for (const auto& [id, order] : expected) {
+        IconItemInfo info;
+        QVERIFY(m_db.getItem(info, id));
+        QCOMPARE(info.order_num, order);
+    }
+    TeamInfo t;
+    QVERIFY(m_db.getTeam(t, site));
+    QCOMPARE(t.order_num, 2);
+    QVERIFY(m_db.getTeam(t, site2));
+    QCOMPARE(t.order_num, 3);
 }
 
 // Another process holding the write lock for a moment (a backup or sync tool) makes an addition wait, not fail.
