@@ -27,10 +27,13 @@ public:
 
     void setIconSource(IconSource source);
 
-    /// Adds a group at the end. `reserved` is unused (0).
+    /// Adds a group at the end. `reserved` is unused (0). A group already added keeps its place and takes the
+    /// new name and open state. Id 0 is refused: the signals use it for "no group".
     void addTeam(int id, const QString& name, int reserved, bool open);
     /// Adds an item at the end of its group, or, with `toTop`, at the top of its group after removing any row
     /// with the same id (so an opened item shows once, newest first). A null `icon` asks the icon source later.
+    /// An id is shown once in a tree: a row with the same id elsewhere makes way. Items of a group that has not
+    /// been added are kept out of sight and show once it is added. Item id 0 is refused.
     void addItem(int itemId, int teamId, const QString& name, const QPixmap& icon, bool toTop = false);
     void updateTeam(int id, const QString& name);
     /// Renames an item; `extra` is unused.
@@ -42,17 +45,23 @@ public:
     /// Removes every item of a group, keeping the group.
     void clearTeam(int id);
     void setTeamOpen(int id, bool open);
-    /// A height of 0 hides the group's header row.
+    /// Height of the group's header row (28 by default, at most 256); 0 removes the header, and the group's
+    /// items then always show.
     void setTeamHeight(int id, int height);
     int getTeamCount() const;
     /// Id of the last group; 0 when the tree has none.
     int getLastTeamId() const;
-    /// Move calls return the id of the group/item traded places with, 0 when it cannot move.
+    /// Move calls return the id of the group/item traded places with, 0 when it cannot move (an end reached,
+    /// an unknown id, an item not in `teamId`).
     int moveTeamUp(int id);
     int moveTeamDown(int id);
     int moveItemUp(int teamId, int itemId);
     int moveItemDown(int teamId, int itemId);
+    /// Selects an item of `teamId`, opening its group and scrolling the row into view; an unknown item or a
+    /// wrong group leaves the selection as it is.
     void selectItem(int teamId, int itemId);
+    /// Walk the selection over the rows shown (closed groups are skipped); at either end it stays. With
+    /// nothing selected, selectNext() takes the first row and selectUp() the last.
     void selectUp();
     void selectNext();
     /// (0, 0) when nothing is selected.
@@ -73,8 +82,13 @@ public:
     QRect itemRect(int itemId) const;
 
 signals:
+    /// (group, item) under a double click, or for Return/Enter on the selected row; item 0 on a header,
+    /// both 0 on empty space.
     void DbClicked(int teamId, int itemId);
+    /// The same ids for a right click (sent when the button is released).
     void RClicked(int teamId, int itemId);
+    /// Files dropped at the ids' row. Drags are accepted only when they carry at least one local file and
+    /// something is connected to this signal; the drop action is copy (or link), never move.
     void sig_dragEvent(QDropEvent* event, int teamId, int itemId);
 
 protected:
