@@ -73,8 +73,11 @@ int QQTab::addItem(QWidget* page, const QString& hoverBg, const QString& checked
     item.title = title;
     d->items.append(item);
     const int n = int(d->items.size());
-    // Only the selected item's page is shown; a page added later waits behind it.
-    if (page && n != d->current) {
+    if (d->current == 0) {
+        // The first item is the current one until another is selected.
+        selectItem(n);
+    } else if (page) {
+        // Only the selected item's page is shown; a page added later waits behind it.
         page->hide();
     }
     update();

@@ -143,7 +143,7 @@ void QSkinButton::paintEvent(QPaintEvent*)
         } else {
             p.fillRect(r, QColor(255, 255, 255, hot ? 235 : 210));
         }
-        p.setPen(kPrompt);
+        p.setPen(hot ? kPrompt.darker(130) : kPrompt);
         const QRect textRect = r.adjusted(10, 0, -30, 0);
         p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                    fontMetrics().elidedText(text(), Qt::ElideRight, textRect.width()));

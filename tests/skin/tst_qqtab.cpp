@@ -46,6 +46,10 @@ void TestQQTab::cleanup()
 void TestQQTab::firstSelectionShowsOnlyItsPage()
 {
     QCOMPARE(m_tab->count(), 3);
+    // The first item added is current until another is chosen.
+    QCOMPARE(m_tab->currentItem(), 1);
+    QVERIFY(m_pages[0]->isVisible());
+    QVERIFY(!m_pages[1]->isVisible());
     m_tab->selectItem(1);
     QCOMPARE(m_tab->currentItem(), 1);
     QVERIFY(m_pages[0]->isVisible());
