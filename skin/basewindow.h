@@ -56,18 +56,6 @@ public:
     static QRect resizedGeometry(const QRect& start, Qt::Edges edges, const QPoint& delta, const QSize& minimum,
                                  const QSize& maximum);
 
-    /// Height of the painted title bar.
-    static constexpr int TitleBarHeight = 30;
-    /// Width of the resize grip along the edges.
-    static constexpr int ResizeMargin = 4;
-
-public slots:
-    /// The close command (title bar close button): closes the window; a modal dialog is rejected.
-    virtual void onCloseWin();
-    /// The minimise command (title bar minimise button): minimises the window.
-    virtual void onMinWin();
-
-protected:
     /// Held by a call that runs a nested event loop (a download, a modal question): while any guard lives, the
     /// window is not deleted by closing it; if it was closed meanwhile it is deleted after the last guard ends.
     class BusyGuard
@@ -81,6 +69,19 @@ protected:
     private:
         QPointer<BaseWindow> m_window;
     };
+
+    /// Height of the painted title bar.
+    static constexpr int TitleBarHeight = 30;
+    /// Width of the resize grip along the edges.
+    static constexpr int ResizeMargin = 4;
+
+public slots:
+    /// The close command (title bar close button): closes the window; a modal dialog is rejected.
+    virtual void onCloseWin();
+    /// The minimise command (title bar minimise button): minimises the window.
+    virtual void onMinWin();
+
+protected:
     void beginNestedLoop();
     void endNestedLoop();
     bool isInNestedLoop() const;

@@ -1,5 +1,6 @@
 #include "qskinmenu.h"
 
+#include "basewindow.h"
 #include "skinpath.h"
 
 #include <QApplication>
@@ -286,6 +287,8 @@ int QSkinMenu::pop(int x, int y)
     if (owner) {
         owner = owner->window();
     }
+    // The window that opened the menu stays alive while the menu waits, even if it is closed meanwhile.
+    BaseWindow::BusyGuard busy(qobject_cast<BaseWindow*>(owner));
     int result = -1;
     QEventLoop loop;
     QPointer<QSkinMenu> guard(this);

@@ -1,3 +1,4 @@
+#include "basewindow.h"
 #include "qskinmenu.h"
 #include "testutil.h"
 
@@ -22,6 +23,7 @@ private slots:
     void releaseOfTheOpeningClickChoosesNothing();
     void timersRunWhileOpen();
     void emptyMenuReturnsAtOnce();
+    void ownerClosedWhileOpenLivesUntilPopReturns();
     void opensAtTheGivenPointOnScreen();
     void placement_data();
     void placement();
@@ -162,6 +164,25 @@ void TestQSkinMenu::timersRunWhileOpen()
     const int before = ticks;
     QCOMPARE(menu.pop(0, 0), -1);
     QVERIFY(ticks - before >= 5);
+}
+
+void TestQSkinMenu::ownerClosedWhileOpenLivesUntilPopReturns()
+{
+    QPointer<BaseWindow> owner = new BaseWindow(nullptr);
+    owner->show();
+    QVERIFY(QTest::qWaitForWindowExposed(owner));
+    auto* menu = new QSkinMenu(owner);
+    menu->addItem(1, QStringLiteral("关于软件"));
+    TestUtil::answerPopup([&owner](QWidget* popup) {
+        owner->onCloseWin();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::keyClick(popup, Qt::Key_Escape);
+    });
+    QCOMPARE(menu->pop(0, 0), -1);
+    // The slot that ran the menu can still use its window; the window goes once control is back in the loop.
+    QVERIFY(!owner.isNull());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(owner.isNull());
 }
 
 void TestQSkinMenu::emptyMenuReturnsAtOnce()
