@@ -45,24 +45,38 @@ const char* const kCreateIndexes[] = {
     "create index if not exists icon_item_last_time on icon_item(last_time)",
 };
 
-// The name search index: an FTS5 trigram table over icon_name, its content read from icon_item itself, kept
-// in step by triggers. It only narrows the candidates; the LIKE of the search still decides every row. It keeps
-// no positions or sizes (detail=none, columnsize=0): a candidate is a row holding every trigram of the keyword,
-// which keeps the index small and additions cheap.
+// The name search index: an FTS5 trigram table over icon_name, its content read from icon_item itself. It only
+// narrows the candidates; the LIKE of the search still decides every row. It keeps no positions or sizes
+// (detail=none, columnsize=0): a candidate is a row holding every trigram of the keyword, which keeps the index
+// small and cheap to write.
+//
+// Triggers keep it in step, but not by writing to it directly: they log every change of a name in the plain
+// table icon_item_search_log, and the log is applied to the index in one statement before the index is used.
+// FTS5 flushes its pending terms at every statement that writes it inside a transaction, which would make a batch
+// of additions several times slower; and a log needs no FTS5, so any program can still change the catalogue.
 const char* const kSearchTable = "icon_item_search";
 const char* const kSearchTableDefinition = "using fts5(icon_name, content='icon_item', content_rowid='id',"
                                            " tokenize='trigram', detail=none, columnsize=0)";
-const char* const kSearchTriggerNames[] = { "icon_item_search_ai", "icon_item_search_ad", "icon_item_search_au" };
+const char* const kCreateSearchLog = "create table if not exists icon_item_search_log(seq integer primary key,"
+                                     " rid integer, name text, removed integer)";
+const char* const kSearchTriggerNames[]
+    = { "icon_item_search_log_ai", "icon_item_search_log_ad", "icon_item_search_log_au" };
 const char* const kCreateSearchTriggers[] = {
-    "create trigger icon_item_search_ai after insert on icon_item begin"
-    " insert into icon_item_search(rowid, icon_name) values(new.id, new.icon_name); end",
-    "create trigger icon_item_search_ad after delete on icon_item begin"
-    " insert into icon_item_search(icon_item_search, rowid, icon_name) values('delete', old.id, old.icon_name);"
-    " end",
-    "create trigger icon_item_search_au after update of id, icon_name on icon_item begin"
-    " insert into icon_item_search(icon_item_search, rowid, icon_name) values('delete', old.id, old.icon_name);"
-    " insert into icon_item_search(rowid, icon_name) values(new.id, new.icon_name); end",
+    "create trigger icon_item_search_log_ai after insert on icon_item begin"
+    " insert into icon_item_search_log(rid, name, removed) values(new.id, new.icon_name, 0); end",
+    "create trigger icon_item_search_log_ad after delete on icon_item begin"
+    " insert into icon_item_search_log(rid, name, removed) values(old.id, old.icon_name, 1); end",
+    "create trigger icon_item_search_log_au after update of id, icon_name on icon_item begin"
+    " insert into icon_item_search_log(rid, name, removed) values(old.id, old.icon_name, 1);"
+    " insert into icon_item_search_log(rid, name, removed) values(new.id, new.icon_name, 0); end",
 };
+// Triggers that wrote to the index directly, replaced by the log.
+const char* const kDirectSearchTriggerNames[] = { "icon_item_search_ai", "icon_item_search_ad", "icon_item_search_au" };
+// Applies the logged changes in their order: removals as FTS5 'delete' commands with the names that were indexed,
+// additions as plain inserts.
+const char* const kApplySearchLog = "insert into icon_item_search(icon_item_search, rowid, icon_name)"
+                                    " select case when removed then 'delete' end, rid, name"
+                                    " from icon_item_search_log order by seq";
 
 QString str(const char* s)
 {
@@ -113,7 +127,7 @@ bool searchTriggersExist(QSqlDatabase& db)
             return false;
         }
     }
-    return true;
+    return objectExists(db, QStringLiteral("table"), QStringLiteral("icon_item_search_log"));
 }
 
 void dropSearchTriggers(QSqlDatabase& db)
@@ -123,14 +137,16 @@ void dropSearchTriggers(QSqlDatabase& db)
     }
 }
 
-// Sets up the search index where SQLite offers it. An index whose triggers are missing may have missed changes,
-// so it is rebuilt from the table; where SQLite lacks FTS5 the triggers are dropped so that additions still work.
+// Sets up the search index where SQLite offers it. An index whose triggers or log are missing may have missed
+// changes, so it is rebuilt from the table.
 void ensureSearchIndex(QSqlDatabase& db)
 {
+    for (const char* name : kDirectSearchTriggerNames) {
+        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
+    }
     bool existed = objectExists(db, QStringLiteral("table"), str(kSearchTable));
     if (existed && !searchTableDefinition(db).endsWith(str(kSearchTableDefinition))) {
         // Made with other options: made anew (and filled below).
-        dropSearchTriggers(db);
         if (!run(db, QStringLiteral("drop table icon_item_search"))) {
             return;
         }
@@ -141,15 +157,13 @@ void ensureSearchIndex(QSqlDatabase& db)
     }
     const QString rebuild = QStringLiteral("insert into icon_item_search(icon_item_search) values('rebuild')");
     if (!searchTableWorks(db) && !(run(db, rebuild) && searchTableWorks(db))) {
-        // No FTS5 here (or an index beyond rebuilding): searches scan the table.
-        dropSearchTriggers(db);
-        return;
+        return; // an index beyond rebuilding: searches scan the table
     }
     if (existed && searchTriggersExist(db)) {
         return;
     }
     dropSearchTriggers(db);
-    bool ok = true;
+    bool ok = run(db, str(kCreateSearchLog)) && run(db, QStringLiteral("delete from icon_item_search_log"));
     for (const char* sql : kCreateSearchTriggers) {
         ok = ok && run(db, str(sql));
     }
@@ -438,6 +452,30 @@ struct IconDatabase::Shared
         return id;
     }
 
+    /// Applies the logged name changes to the search index; true when the index is up to date.
+    bool syncSearchIndex()
+    {
+        QSqlQuery* q = select(QStringLiteral("select exists(select 1 from icon_item_search_log)"), {});
+        if (!q) {
+            return false;
+        }
+        const bool pending = q->next() && q->value(0).toInt() != 0;
+        q->finish();
+        if (!pending) {
+            return true;
+        }
+        if (!write(QStringLiteral("savepoint search_log"), {})) {
+            return false;
+        }
+        const bool ok
+            = write(str(kApplySearchLog), {}) && write(QStringLiteral("delete from icon_item_search_log"), {});
+        if (!ok) {
+            write(QStringLiteral("rollback to search_log"), {});
+        }
+        write(QStringLiteral("release search_log"), {});
+        return ok;
+    }
+
     /// Runs a select of icon_item rows and appends them to the list. False when the statement failed (the rows
     /// read before the failure stay appended).
     bool listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
@@ -465,6 +503,8 @@ IconDatabase& IconDatabase::instance()
     static const bool registryReady = [] {
         QSqlDatabase::drivers();
         QSqlDatabase::contains(QStringLiteral("brisko-registry-probe"));
+        // Likewise the shared empty query that every QSqlQuery starts from: closing runs queries at exit.
+        QSqlQuery probe;
         return true;
     }();
     Q_UNUSED(registryReady);
@@ -624,6 +664,11 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
         return;
     }
     s.searchIndex = searchIndexUsable(s.db);
+    if (s.searchIndex) {
+        // Changes logged since the last search (by this program or another) reach the index now, so the log stays
+        // short even when nobody searches.
+        s.syncSearchIndex();
+    }
 #ifdef BRISKO_HAVE_SQLITE3
     s.handle = nativeHandle(s.db);
 #endif
@@ -903,7 +948,7 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
     // more widely than LIKE does); the LIKE then decides, so the rows are exactly those of a plain scan, in the
     // same (row id) order.
     if (d->searchIndex && codePointCount(keyword) >= 3 && !keyword.contains(QLatin1Char('%'))
-        && !keyword.contains(QLatin1Char('_'))) {
+        && !keyword.contains(QLatin1Char('_')) && d->syncSearchIndex()) {
         const qsizetype before = list.size();
         if (d->listItems(QStringLiteral("select * from icon_item where id in (select rowid from icon_item_search"
                                         " where icon_item_search match ?) and icon_name like ? order by id"),
@@ -911,7 +956,8 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
                          list)) {
             return;
         }
-        // The index could not answer (damaged, say): the plain scan gives the same rows.
+        // The index could not answer (damaged, say), or the file cannot be written to bring it up to date: the
+        // plain scan gives the same rows.
         list.resize(before);
     }
     d->listItems(QStringLiteral("select * from icon_item where icon_name like ?"), { pattern }, list);
