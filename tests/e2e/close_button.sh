@@ -15,4 +15,10 @@ y=$((3 + 12))
 xdotool mousemove --window "$w" "$x" "$y" click 1
 wait_exit "$app" || fail "the close button did not end the process"
 [ "$EXIT_CODE" = 0 ] || fail "the program ended with exit code $EXIT_CODE"
+
+# A clean end leaves no single-instance mark behind, and the next start runs.
+[ ! -e "$XDG_RUNTIME_DIR/Shelfmate_Object.lock" ] || fail "the instance lock was left behind"
+[ ! -e "$XDG_RUNTIME_DIR/JAMKey.lock" ] || fail "the start-up gate was left behind"
+start_brisko next
+wait_window "$next" "$TITLE" >/dev/null || fail "no window at the next start"
 log "ok"
