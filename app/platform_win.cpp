@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QStandardPaths>
 
+#include <string>
+
 #include <qt_windows.h>
 #include <shellapi.h>
 
