@@ -1,5 +1,6 @@
 #include "singleinstance.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -36,7 +37,7 @@ std::unique_ptr<QLockFile> makeLock(const QString& path)
 }
 
 /// One attempt to take `lock`; a lock file left by a process that no longer runs is removed and retried.
-bool tryTake(QLockFile& lock)
+bool tryTake(QLockFile& lock, const QString& path)
 {
     if (lock.tryLock(0)) {
         return true;
@@ -47,15 +48,17 @@ bool tryTake(QLockFile& lock)
     qint64 pid = 0;
     QString host;
     QString app;
-    if (!lock.getLockInfo(&pid, &host, &app)) {
-        // A lock file without readable owner data: the owner may be writing it this very moment.
-        return false;
-    }
+    bool ownerGone = false;
+    if (lock.getLockInfo(&pid, &host, &app)) {
 #ifdef Q_OS_UNIX
-    const bool ownerGone = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-#else
-    const bool ownerGone = false;
+        ownerGone = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 #endif
+    } else {
+        // No readable owner data: the owner is writing it this very moment, or was killed between making the
+        // file and writing it. Only the second case lasts.
+        const QFileInfo info(path);
+        ownerGone = info.exists() && info.lastModified().msecsTo(QDateTime::currentDateTime()) > 2000;
+    }
     // removeStaleLockFile only removes a lock whose owner holds no lock on it any more, so a live owner's
     // file survives even when its pid was misjudged.
     if (ownerGone && lock.removeStaleLockFile()) {
@@ -86,7 +89,7 @@ bool SingleInstance::acquireGate()
     // Polled in short steps (QLockFile::lock() backs off to several seconds between attempts), so a copy
     // that waited while another showed its notice goes on promptly once that notice is closed.
     for (;;) {
-        if (tryTake(*m_gate)) {
+        if (tryTake(*m_gate, gatePath())) {
             return true;
         }
         if (m_gate->error() == QLockFile::PermissionError || m_gate->error() == QLockFile::UnknownError) {
@@ -106,7 +109,7 @@ bool SingleInstance::tryLockInstance()
     if (m_instance->isLocked()) {
         return true;
     }
-    return tryTake(*m_instance);
+    return tryTake(*m_instance, instancePath());
 }
 
 bool SingleInstance::holdsInstance() const

@@ -1,6 +1,7 @@
 #include "singleinstance.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -82,6 +83,8 @@ private slots:
     void copyWithReplacedExecutableKeepsItsLock();
     void gateWaitsForItsHolder();
     void gateLeftByKilledCopyIsRecovered();
+    void unreadableLeftoverIsRecovered_data();
+    void unreadableLeftoverIsRecovered();
     void lockFolderIsPrivate();
 
 private:
@@ -234,6 +237,31 @@ void TestSingleInstance::gateLeftByKilledCopyIsRecovered()
     std::thread waiter([&] { acquired = instance.acquireGate(); });
     waiter.join(); // returns promptly; a wait for ever would hit the test's time limit
     QVERIFY(acquired);
+}
+
+void TestSingleInstance::unreadableLeftoverIsRecovered_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("garbage") << QByteArray("\xff\xfe not a lock\n");
+}
+
+void TestSingleInstance::unreadableLeftoverIsRecovered()
+{
+    // A copy killed between making a lock file and writing its owner into it leaves a file nobody owns.
+    QFETCH(QByteArray, content);
+    SingleInstance instance(m_dir->path());
+    for (const QString& path : {instance.gatePath(), instance.instancePath()}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    }
+    std::atomic<bool> acquired{false};
+    std::thread waiter([&] { acquired = instance.acquireGate(); });
+    waiter.join();
+    QVERIFY(acquired);
+    QVERIFY(instance.tryLockInstance());
 }
 
 void TestSingleInstance::lockFolderIsPrivate()
