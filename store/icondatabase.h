@@ -34,6 +34,10 @@ struct IconItemInfo
     int ttype = 0;
 };
 
+// Lists of records are filled by the thousand: they may be moved in memory as plain bytes.
+Q_DECLARE_TYPEINFO(TeamInfo, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(IconItemInfo, Q_RELOCATABLE_TYPE);
+
 /// The catalogue store: the only owner of SQL. A small value class around the shared SQLite connection;
 /// copies share the connection, which closes when the last holder goes away.
 class IconDatabase

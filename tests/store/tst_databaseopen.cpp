@@ -395,8 +395,8 @@ void TestDatabaseOpen::searchIndexWithoutTriggersIsRebuilt()
     }
     withConnection(path, [](QSqlDatabase& db) {
         QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("drop trigger icon_item_search_ai")));
-        QVERIFY(q.exec(QStringLiteral("drop trigger icon_item_search_au")));
+        QVERIFY(q.exec(QStringLiteral("drop trigger icon_item_search_log_ai")));
+        QVERIFY(q.exec(QStringLiteral("drop trigger icon_item_search_log_au")));
         QVERIFY(q.exec(QStringLiteral("insert into icon_item values(3,'my config','/3',1,0,3,1)")));
         QVERIFY(q.exec(QStringLiteral("update icon_item set icon_name='configured' where id=2")));
     });
