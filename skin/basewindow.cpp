@@ -88,7 +88,7 @@ struct BaseWindow::Private
     QString title;
     QPixmap bg;
     QPixmap bg2;
-    QPixmap bgScaled;  // bg at the window's size
+    QPixmap bgScaled; // bg at the window's size
     QPixmap bg2Scaled; // bg2 at the window's width
     QColor titleColor;
     bool titleColorValid = false;
@@ -141,7 +141,7 @@ BaseWindow::BaseWindow(QWidget* parent, bool resizable, const QColor& bgColor)
     d->btnClose->setImg(QStringLiteral(":/res/image/SysBtn/btn_close_normal.png"),
                         QStringLiteral(":/res/image/SysBtn/btn_close_highlight.png"),
                         QStringLiteral(":/res/image/SysBtn/btn_close_down.png"));
-    for (QSkinButton* button : {d->btnMin, d->btnClose}) {
+    for (QSkinButton* button : { d->btnMin, d->btnClose }) {
         button->setCursor(Qt::ArrowCursor);
         button->setFocusPolicy(Qt::NoFocus);
         button->resize(kButtonSize, kButtonSize);
@@ -173,10 +173,10 @@ void BaseWindow::setWindowTitle(const QString& title)
 void BaseWindow::setWindowFlags(Qt::WindowFlags flags)
 {
     const Qt::WindowFlags current = windowFlags();
-    const Qt::WindowFlags type = (flags & Qt::WindowType_Mask) ? (flags & Qt::WindowType_Mask)
-                                                               : (current & Qt::WindowType_Mask);
-    const Qt::WindowFlags hints = (current & ~Qt::WindowType_Mask) | (flags & ~Qt::WindowType_Mask)
-                                  | Qt::FramelessWindowHint;
+    const Qt::WindowFlags type
+        = (flags & Qt::WindowType_Mask) ? (flags & Qt::WindowType_Mask) : (current & Qt::WindowType_Mask);
+    const Qt::WindowFlags hints
+        = (current & ~Qt::WindowType_Mask) | (flags & ~Qt::WindowType_Mask) | Qt::FramelessWindowHint;
     const bool wasVisible = isVisible();
     QDialog::setWindowFlags(type | hints);
     // Changing the flags re-creates the native window hidden; a shown window stays shown.
@@ -299,8 +299,8 @@ Qt::Edges BaseWindow::edgesAt(const QSize& size, const QPoint& pos, int margin)
     return edges;
 }
 
-QRect BaseWindow::resizedGeometry(const QRect& start, Qt::Edges edges, const QPoint& delta, const QSize& minimum,
-                                  const QSize& maximum)
+QRect BaseWindow::resizedGeometry(
+    const QRect& start, Qt::Edges edges, const QPoint& delta, const QSize& minimum, const QSize& maximum)
 {
     const QSize low = minimum.expandedTo(QSize(1, 1));
     QRect r = start;
@@ -456,7 +456,8 @@ void BaseWindow::paintEvent(QPaintEvent*)
         p.setPen(color);
         const int right = (d->minVisible ? d->btnMin->x() : d->btnClose->x()) - 6;
         const QRect titleRect(kTitleLeft, 0, qMax(0, right - kTitleLeft), TitleBarHeight);
-        p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
+        p.drawText(titleRect,
+                   Qt::AlignLeft | Qt::AlignVCenter,
                    fontMetrics().elidedText(d->title, Qt::ElideRight, titleRect.width()));
     }
 
@@ -514,8 +515,8 @@ bool BaseWindow::handleMouse(QWidget* target, QEvent* event)
     switch (event->type()) {
     case QEvent::MouseMove:
         if (d->resizing) {
-            setGeometry(resizedGeometry(d->pressGeometry, d->resizeEdges, global - d->pressGlobal, minimumSize(),
-                                        maximumSize()));
+            setGeometry(resizedGeometry(
+                d->pressGeometry, d->resizeEdges, global - d->pressGlobal, minimumSize(), maximumSize()));
             return true;
         }
         if (d->moving) {

@@ -21,7 +21,8 @@ class BaseWindow : public QDialog
 
 public:
     /// `resizable` is the initial state of resizeEnable(); `bgColor` shows where no background image is.
-    explicit BaseWindow(QWidget* parent = nullptr, bool resizable = false,
+    explicit BaseWindow(QWidget* parent = nullptr,
+                        bool resizable = false,
                         const QColor& bgColor = QColor(250, 250, 250, 255));
     ~BaseWindow() override;
 
@@ -53,8 +54,8 @@ public:
     /// empty inside the window.
     static Qt::Edges edgesAt(const QSize& size, const QPoint& pos, int margin = ResizeMargin);
     /// The geometry a resize from `edges` by `delta` gives, starting from `start`, within min and max sizes.
-    static QRect resizedGeometry(const QRect& start, Qt::Edges edges, const QPoint& delta, const QSize& minimum,
-                                 const QSize& maximum);
+    static QRect resizedGeometry(
+        const QRect& start, Qt::Edges edges, const QPoint& delta, const QSize& minimum, const QSize& maximum);
 
     /// Held by a call that runs a nested event loop (a download, a modal question): while any guard lives, the
     /// window is not deleted by closing it; if it was closed meanwhile it is deleted after the last guard ends.

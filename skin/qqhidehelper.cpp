@@ -86,8 +86,8 @@ QRect QQHideHelper::hiddenGeometry(const QRect& window, const QRect& screen, Edg
     return r;
 }
 
-bool QQHideHelper::shouldHide(Edge edge, bool armed, const QRect& window, const QPoint& cursor, bool buttonsDown,
-                              bool popupOpen)
+bool QQHideHelper::shouldHide(
+    Edge edge, bool armed, const QRect& window, const QPoint& cursor, bool buttonsDown, bool popupOpen)
 {
     return edge != Edge::None && armed && !window.contains(cursor) && !buttonsDown && !popupOpen;
 }

@@ -37,8 +37,8 @@ public:
     /// Whether a docked window slides out of sight now: it is docked and shown, the mouse has been over it
     /// since it was shown (`armed`), the pointer is outside it, no mouse button is held (a drag) and no menu or
     /// modal dialog of the program is open.
-    static bool shouldHide(Edge edge, bool armed, const QRect& window, const QPoint& cursor, bool buttonsDown,
-                           bool popupOpen);
+    static bool
+    shouldHide(Edge edge, bool armed, const QRect& window, const QPoint& cursor, bool buttonsDown, bool popupOpen);
     /// Whether a slid-out window comes back: the pointer touches its strip (the part left on screen).
     static bool shouldReveal(const QRect& hiddenWindow, const QRect& screen, const QPoint& cursor);
 

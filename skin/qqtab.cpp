@@ -24,7 +24,7 @@ struct QQTab::Private
 {
     QList<TabItem> items;
     int current = 0; // 1-based, 0: none
-    int hover = 0;   // 1-based, 0: none
+    int hover = 0; // 1-based, 0: none
 
     QRect itemRect(const QRect& bar, int n) const
     {
@@ -61,8 +61,12 @@ QQTab::~QQTab()
     delete d;
 }
 
-int QQTab::addItem(QWidget* page, const QString& hoverBg, const QString& checkedBg, const QString& icon,
-                   const QString& greyIcon, const QString& title)
+int QQTab::addItem(QWidget* page,
+                   const QString& hoverBg,
+                   const QString& checkedBg,
+                   const QString& icon,
+                   const QString& greyIcon,
+                   const QString& title)
 {
     TabItem item;
     item.page = page;

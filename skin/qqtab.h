@@ -13,8 +13,12 @@ public:
     ~QQTab() override;
 
     /// Adds an item; image paths may be design-style (backslashes, "skins"). Returns its number (from 1).
-    int addItem(QWidget* page, const QString& hoverBg, const QString& checkedBg, const QString& icon,
-                const QString& greyIcon, const QString& title);
+    int addItem(QWidget* page,
+                const QString& hoverBg,
+                const QString& checkedBg,
+                const QString& icon,
+                const QString& greyIcon,
+                const QString& title);
     /// Selects item n (counted from 1) and shows its page; out-of-range numbers do nothing.
     void selectItem(int n);
     /// Number of the selected item, 0 when none.

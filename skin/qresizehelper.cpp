@@ -13,8 +13,8 @@ void QResizeHelper::create(QWidget* window)
     m_rules.clear();
 }
 
-void QResizeHelper::addCtrl(QWidget* control, bool right, bool bottom, bool width, bool height, bool keepMinimum,
-                            float factor)
+void QResizeHelper::addCtrl(
+    QWidget* control, bool right, bool bottom, bool width, bool height, bool keepMinimum, float factor)
 {
     // A page of a scroll area is placed through its scroll area: that is the widget that sits in the window.
     if (auto* page = qobject_cast<QScrollWidget*>(control); page && page->getScroll()) {
@@ -23,7 +23,7 @@ void QResizeHelper::addCtrl(QWidget* control, bool right, bool bottom, bool widt
     if (!control) {
         return;
     }
-    m_rules.append(Rule{control, control->geometry(), right, bottom, width, height, keepMinimum, factor});
+    m_rules.append(Rule { control, control->geometry(), right, bottom, width, height, keepMinimum, factor });
 }
 
 void QResizeHelper::resing()

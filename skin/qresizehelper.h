@@ -16,7 +16,12 @@ public:
     /// right: keep the distance to the right edge; bottom: keep the distance to the bottom edge; width/height:
     /// grow and shrink with the window by `factor` times its change. `keepMinimum` keeps the control at least
     /// as large as when it was recorded. A QScrollWidget is handled through its scroll area.
-    void addCtrl(QWidget* control, bool right, bool bottom, bool width, bool height, bool keepMinimum = false,
+    void addCtrl(QWidget* control,
+                 bool right,
+                 bool bottom,
+                 bool width,
+                 bool height,
+                 bool keepMinimum = false,
                  float factor = 1.0f);
     void resing();
 

@@ -145,7 +145,8 @@ void QSkinButton::paintEvent(QPaintEvent*)
         }
         p.setPen(hot ? kPrompt.darker(130) : kPrompt);
         const QRect textRect = r.adjusted(10, 0, -30, 0);
-        p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+        p.drawText(textRect,
+                   Qt::AlignLeft | Qt::AlignVCenter,
                    fontMetrics().elidedText(text(), Qt::ElideRight, textRect.width()));
         break;
     }

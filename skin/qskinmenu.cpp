@@ -21,7 +21,7 @@
 namespace
 {
 constexpr int kRowHeight = 30;
-constexpr int kPadding = 5;  // above the first and below the last row
+constexpr int kPadding = 5; // above the first and below the last row
 constexpr int kRadius = 6;
 constexpr int kIconSize = 16;
 constexpr int kMinWidth = 132;
@@ -114,7 +114,8 @@ protected:
             }
             p.setPen(hot ? QColor(0x1a, 0x5f, 0xb4) : QColor(0x2b, 0x35, 0x40));
             p.drawText(QRect(textLeft(), r.top(), width() - textLeft() - 12, r.height()),
-                       Qt::AlignLeft | Qt::AlignVCenter, item.text);
+                       Qt::AlignLeft | Qt::AlignVCenter,
+                       item.text);
         }
     }
 
@@ -251,7 +252,7 @@ QSkinMenu::~QSkinMenu()
 
 void QSkinMenu::addItem(int id, const QString& text, const QString& icon)
 {
-    d->items.append(MenuItem{id, text, icon.isEmpty() ? QPixmap() : SkinPath::pixmap(icon)});
+    d->items.append(MenuItem { id, text, icon.isEmpty() ? QPixmap() : SkinPath::pixmap(icon) });
 }
 
 int QSkinMenu::count() const

@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QRegularExpression>
 #include <QImage>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -377,13 +377,11 @@ void TestBaseWindow::resizedGeometryKeepsMinimum_data()
 
     QTest::newRow("right grows") << int(Qt::RightEdge) << QPoint(30, 0) << QRect(100, 100, 300, 580);
     QTest::newRow("right shrinks to minimum") << int(Qt::RightEdge) << QPoint(-200, 0) << QRect(100, 100, 200, 580);
-    QTest::newRow("left grows, right edge stays") << int(Qt::LeftEdge) << QPoint(-30, 0)
-                                                  << QRect(70, 100, 300, 580);
-    QTest::newRow("left shrinks to minimum, right edge stays") << int(Qt::LeftEdge) << QPoint(500, 0)
-                                                               << QRect(170, 100, 200, 580);
+    QTest::newRow("left grows, right edge stays") << int(Qt::LeftEdge) << QPoint(-30, 0) << QRect(70, 100, 300, 580);
+    QTest::newRow("left shrinks to minimum, right edge stays")
+        << int(Qt::LeftEdge) << QPoint(500, 0) << QRect(170, 100, 200, 580);
     QTest::newRow("top shrinks to minimum") << int(Qt::TopEdge) << QPoint(0, 400) << QRect(100, 280, 270, 400);
-    QTest::newRow("bottom-right") << int(Qt::BottomEdge | Qt::RightEdge) << QPoint(10, 20)
-                                  << QRect(100, 100, 280, 600);
+    QTest::newRow("bottom-right") << int(Qt::BottomEdge | Qt::RightEdge) << QPoint(10, 20) << QRect(100, 100, 280, 600);
     QTest::newRow("bottom beyond maximum") << int(Qt::BottomEdge) << QPoint(0, 5000) << QRect(100, 100, 270, 1000);
 }
 
@@ -392,8 +390,8 @@ void TestBaseWindow::resizedGeometryKeepsMinimum()
     QFETCH(int, edges);
     QFETCH(QPoint, delta);
     QFETCH(QRect, expected);
-    QCOMPARE(BaseWindow::resizedGeometry(QRect(100, 100, 270, 580), Qt::Edges(edges), delta, QSize(200, 400),
-                                         QSize(2000, 1000)),
+    QCOMPARE(BaseWindow::resizedGeometry(
+                 QRect(100, 100, 270, 580), Qt::Edges(edges), delta, QSize(200, 400), QSize(2000, 1000)),
              expected);
 }
 

@@ -80,10 +80,10 @@ void TestQQHideHelper::geometries_data()
         << QRect(1010, 0, 270, 580);
     QTest::newRow("left") << QRect(-10, 100, 270, 580) << kScreen << Edge::Left << QRect(s - 270, 100, 270, 580)
                           << QRect(0, 100, 270, 580);
-    QTest::newRow("right") << QRect(1012, 100, 270, 580) << kScreen << Edge::Right
-                           << QRect(1280 - s, 100, 270, 580) << QRect(1010, 100, 270, 580);
-    QTest::newRow("left, below the bottom: pulled up") << QRect(0, 400, 270, 580) << kScreen << Edge::Left
-                                                       << QRect(s - 270, 220, 270, 580) << QRect(0, 220, 270, 580);
+    QTest::newRow("right") << QRect(1012, 100, 270, 580) << kScreen << Edge::Right << QRect(1280 - s, 100, 270, 580)
+                           << QRect(1010, 100, 270, 580);
+    QTest::newRow("left, below the bottom: pulled up")
+        << QRect(0, 400, 270, 580) << kScreen << Edge::Left << QRect(s - 270, 220, 270, 580) << QRect(0, 220, 270, 580);
     QTest::newRow("second screen top") << QRect(1500, 30, 270, 580) << kSecond << Edge::Top
                                        << QRect(1500, 32 + s - 580, 270, 580) << QRect(1500, 32, 270, 580);
     QTest::newRow("none") << QRect(400, 200, 270, 580) << kScreen << Edge::None << QRect(400, 200, 270, 580)

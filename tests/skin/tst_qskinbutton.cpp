@@ -60,7 +60,8 @@ void TestQSkinButton::threeImagesFollowTheState()
     QVERIFY(solid(QSize(20, 14), Qt::green).save(dir.filePath(QStringLiteral("h.png"))));
     QVERIFY(solid(QSize(20, 14), Qt::blue).save(dir.filePath(QStringLiteral("p.png"))));
     QSkinButton button;
-    button.setImg(dir.filePath(QStringLiteral("n.png")), dir.filePath(QStringLiteral("h.png")),
+    button.setImg(dir.filePath(QStringLiteral("n.png")),
+                  dir.filePath(QStringLiteral("h.png")),
                   dir.filePath(QStringLiteral("p.png")));
     QCOMPARE(button.sizeHint(), QSize(20, 14));
     button.resize(20, 14);

@@ -46,8 +46,7 @@ void TestQSkinLabel::imageIsScaledToFit_data()
     QTest::newRow("same size") << QSize(50, 50) << QSize(50, 50) << QRect(0, 0, 50, 50);
     QTest::newRow("larger, square") << QSize(100, 100) << QSize(50, 50) << QRect(0, 0, 50, 50);
     QTest::newRow("smaller, grown") << QSize(10, 10) << QSize(20, 20) << QRect(0, 0, 20, 20);
-    QTest::newRow("wide image in a square: centred band") << QSize(100, 50) << QSize(50, 50)
-                                                          << QRect(0, 12, 50, 25);
+    QTest::newRow("wide image in a square: centred band") << QSize(100, 50) << QSize(50, 50) << QRect(0, 12, 50, 25);
 }
 
 void TestQSkinLabel::imageIsScaledToFit()

@@ -51,14 +51,13 @@ void TestQSkinMenu::keyboardChoosesId_data()
     QTest::addColumn<QList<int>>("keys");
     QTest::addColumn<int>("result");
 
-    QTest::newRow("first") << QList<int>{Qt::Key_Down, Qt::Key_Return} << 1;
-    QTest::newRow("second") << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter} << 2;
-    QTest::newRow("up wraps to the last") << QList<int>{Qt::Key_Up, Qt::Key_Return} << 7;
-    QTest::newRow("down wraps to the first") << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down,
-                                                           Qt::Key_Down, Qt::Key_Return}
-                                             << 1;
-    QTest::newRow("return with nothing highlighted, then escape") << QList<int>{Qt::Key_Return, Qt::Key_Escape}
-                                                                   << -1;
+    QTest::newRow("first") << QList<int> { Qt::Key_Down, Qt::Key_Return } << 1;
+    QTest::newRow("second") << QList<int> { Qt::Key_Down, Qt::Key_Down, Qt::Key_Enter } << 2;
+    QTest::newRow("up wraps to the last") << QList<int> { Qt::Key_Up, Qt::Key_Return } << 7;
+    QTest::newRow("down wraps to the first")
+        << QList<int> { Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return } << 1;
+    QTest::newRow("return with nothing highlighted, then escape")
+        << QList<int> { Qt::Key_Return, Qt::Key_Escape } << -1;
 }
 
 void TestQSkinMenu::keyboardChoosesId()

@@ -58,29 +58,27 @@ void TestSkinPath::resolve_data()
                                        << QStringLiteral("Skins/main_bg/1/main_bg_bottom.png");
     QTest::newRow("upper-case folder") << QStringLiteral("SKINS\\btn\\skin.png") << QString()
                                        << QStringLiteral("Skins/btn/skin.png");
-    QTest::newRow("no extension gets the suffix") << QStringLiteral("skins\\main_bg\\1\\main_bg_top")
-                                                  << QStringLiteral(".png")
-                                                  << QStringLiteral("Skins/main_bg/1/main_bg_top.png");
+    QTest::newRow("no extension gets the suffix")
+        << QStringLiteral("skins\\main_bg\\1\\main_bg_top") << QStringLiteral(".png")
+        << QStringLiteral("Skins/main_bg/1/main_bg_top.png");
     QTest::newRow("suffix without dot") << QStringLiteral("skins\\main_bg\\1\\main_bg_top") << QStringLiteral("png")
                                         << QStringLiteral("Skins/main_bg/1/main_bg_top.png");
-    QTest::newRow("extension kept") << QStringLiteral("skins\\main_bg\\1\\main_bg_bottom.png")
-                                    << QStringLiteral(".png")
+    QTest::newRow("extension kept") << QStringLiteral("skins\\main_bg\\1\\main_bg_bottom.png") << QStringLiteral(".png")
                                     << QStringLiteral("Skins/main_bg/1/main_bg_bottom.png");
     QTest::newRow("no suffix asked") << QStringLiteral("skins\\main_bg\\1\\main_bg_top") << QString()
                                      << QStringLiteral("Skins/main_bg/1/main_bg_top");
     QTest::newRow("doubled separators") << QStringLiteral("Skins\\\\icon//del.png") << QString()
                                         << QStringLiteral("Skins/icon/del.png");
-    QTest::newRow("forward slashes untouched") << QStringLiteral("Skins/icon/del.png") << QString()
-                                               << QStringLiteral("Skins/icon/del.png");
+    QTest::newRow("forward slashes untouched")
+        << QStringLiteral("Skins/icon/del.png") << QString() << QStringLiteral("Skins/icon/del.png");
     QTest::newRow("other relative path") << QStringLiteral("images\\a.png") << QString()
                                          << QStringLiteral("images/a.png");
-    QTest::newRow("folder named like skins deeper down stays") << QStringLiteral("data\\skins\\a.png") << QString()
-                                                               << QStringLiteral("data/skins/a.png");
+    QTest::newRow("folder named like skins deeper down stays")
+        << QStringLiteral("data\\skins\\a.png") << QString() << QStringLiteral("data/skins/a.png");
     QTest::newRow("resource") << QStringLiteral(":/res/image/scroll/1.png") << QString()
                               << QStringLiteral(":/res/image/scroll/1.png");
-    QTest::newRow("dot in a folder, none in the file") << QStringLiteral("Skins\\v1.2\\top")
-                                                       << QStringLiteral(".png")
-                                                       << QStringLiteral("Skins/v1.2/top.png");
+    QTest::newRow("dot in a folder, none in the file")
+        << QStringLiteral("Skins\\v1.2\\top") << QStringLiteral(".png") << QStringLiteral("Skins/v1.2/top.png");
 }
 
 void TestSkinPath::resolve()
@@ -133,7 +131,7 @@ void TestSkinPath::hasMSFontMatchesTheFontList()
     bool listed = false;
     for (const QString& family : families) {
         listed = listed || family.startsWith(QStringLiteral("微软雅黑"))
-                 || family.startsWith(QLatin1String("Microsoft YaHei"), Qt::CaseInsensitive);
+            || family.startsWith(QLatin1String("Microsoft YaHei"), Qt::CaseInsensitive);
     }
     QCOMPARE(QSkinFun::hasMSFont(), listed);
 }

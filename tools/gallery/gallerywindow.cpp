@@ -137,23 +137,37 @@ void GalleryWindow::buildMainColumn()
     const QString tabDir = QStringLiteral("Skins\\MainTabCtrl\\");
     const QString hover = tabDir + QStringLiteral("main_tab_highlight.png");
     const QString check = tabDir + QStringLiteral("main_tab_check.png");
-    m_tab->addItem(m_iconTree->getScroll(), hover, check, tabDir + QStringLiteral("desk.png"),
-                   tabDir + QStringLiteral("desk_gray.png"), QStringLiteral("图标管理"));
-    m_tab->addItem(m_siteTree->getScroll(), hover, check, tabDir + QStringLiteral("site.png"),
-                   tabDir + QStringLiteral("site_gray.png"), QStringLiteral("网址管理"));
-    m_tab->addItem(m_recentTree->getScroll(), hover, check, tabDir + QStringLiteral("rectent.png"),
-                   tabDir + QStringLiteral("rectent_gray.png"), QStringLiteral("最近打开"));
+    m_tab->addItem(m_iconTree->getScroll(),
+                   hover,
+                   check,
+                   tabDir + QStringLiteral("desk.png"),
+                   tabDir + QStringLiteral("desk_gray.png"),
+                   QStringLiteral("图标管理"));
+    m_tab->addItem(m_siteTree->getScroll(),
+                   hover,
+                   check,
+                   tabDir + QStringLiteral("site.png"),
+                   tabDir + QStringLiteral("site_gray.png"),
+                   QStringLiteral("网址管理"));
+    m_tab->addItem(m_recentTree->getScroll(),
+                   hover,
+                   check,
+                   tabDir + QStringLiteral("rectent.png"),
+                   tabDir + QStringLiteral("rectent_gray.png"),
+                   QStringLiteral("最近打开"));
     m_tab->selectItem(1);
 
     auto* skinButton = new QSkinButton(this);
     m_skinButton = skinButton;
-    skinButton->setImg(QStringLiteral("Skins\\btn\\skin.png"), QStringLiteral("Skins\\btn\\skin2.png"),
+    skinButton->setImg(QStringLiteral("Skins\\btn\\skin.png"),
+                       QStringLiteral("Skins\\btn\\skin2.png"),
                        QStringLiteral("Skins\\btn\\skin3.png"));
     skinButton->setGeometry(width() - 78, 8, 20, 14);
     skinButton->setToolTip(QStringLiteral("更换皮肤"));
 
-    const QStringList bottom = {QStringLiteral("Skins\\icon\\SystemSet.png"), QStringLiteral("Skins\\icon\\cal.png"),
-                                QStringLiteral("Skins\\icon\\note.png")};
+    const QStringList bottom = { QStringLiteral("Skins\\icon\\SystemSet.png"),
+                                 QStringLiteral("Skins\\icon\\cal.png"),
+                                 QStringLiteral("Skins\\icon\\note.png") };
     int x = 5;
     for (const QString& image : bottom) {
         auto* button = new QSkinButton(this);
@@ -174,16 +188,16 @@ void GalleryWindow::buildCard()
     // Image buttons: three-state, one-image, and the dialogs' push buttons styled by base.qss.
     heading(c, QStringLiteral("图片按钮 · 样式 1"), left, 12);
     auto* skin = new QSkinButton(c);
-    skin->setImg(QStringLiteral("Skins\\btn\\skin.png"), QStringLiteral("Skins\\btn\\skin2.png"),
+    skin->setImg(QStringLiteral("Skins\\btn\\skin.png"),
+                 QStringLiteral("Skins\\btn\\skin2.png"),
                  QStringLiteral("Skins\\btn\\skin3.png"));
     skin->setGeometry(left, 43, 20, 14);
     int x = left + 34;
-    for (const char* name : {"SystemSet", "cal", "note", "search", "del"}) {
+    for (const char* name : { "SystemSet", "cal", "note", "search", "del" }) {
         auto* button = new QSkinButton(c);
         button->setImg(QStringLiteral("Skins\\icon\\%1.png").arg(QLatin1String(name)));
-        const int size = QLatin1String(name) == QLatin1String("search") || QLatin1String(name) == QLatin1String("del")
-                             ? 20
-                             : 24;
+        const int size
+            = QLatin1String(name) == QLatin1String("search") || QLatin1String(name) == QLatin1String("del") ? 20 : 24;
         button->setGeometry(x, 38 + (24 - size) / 2, size, size);
         x += size + 12;
     }
@@ -222,7 +236,7 @@ void GalleryWindow::buildCard()
     // Text buttons and the popup menu.
     heading(c, QStringLiteral("文字按钮 · 样式 3 · 弹出菜单"), left, 144);
     int tx = left;
-    for (const QString& text : {QStringLiteral("添加分组"), QStringLiteral("修改分组"), QStringLiteral("删除分组")}) {
+    for (const QString& text : { QStringLiteral("添加分组"), QStringLiteral("修改分组"), QStringLiteral("删除分组") }) {
         auto* button = new QSkinButton(c);
         button->setBtnStyle(QSkinButton::StyleText);
         button->setText(text);
@@ -284,7 +298,7 @@ void GalleryWindow::buildCard()
     site->setPlaceholderText(QStringLiteral("https://"));
     site->setGeometry(left, 476, 200, 24);
     auto* combo = new QComboBox(c);
-    combo->addItems({QStringLiteral("图标管理"), QStringLiteral("网址管理"), QStringLiteral("最近打开")});
+    combo->addItems({ QStringLiteral("图标管理"), QStringLiteral("网址管理"), QStringLiteral("最近打开") });
     combo->setGeometry(left, 508, 200, 24);
     auto* tabs = new QTabWidget(c);
     auto* notes = new QTextEdit;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFont>
 #include <QTimer>
+
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -21,12 +22,12 @@ int main(int argc, char* argv[])
     QFont font = QApplication::font();
     font.setPointSize(9);
     if (QSkinFun::hasMSFont()) {
-        font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei")});
+        font.setFamilies({ QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei") });
     } else {
-        font.setFamilies({QStringLiteral("宋体"),
-                          QStringLiteral("SimSun"),
-                          QStringLiteral("WenQuanYi Micro Hei"),
-                          QStringLiteral("Noto Sans CJK SC")});
+        font.setFamilies({ QStringLiteral("宋体"),
+                           QStringLiteral("SimSun"),
+                           QStringLiteral("WenQuanYi Micro Hei"),
+                           QStringLiteral("Noto Sans CJK SC") });
     }
     QApplication::setFont(font);
 
