@@ -39,6 +39,8 @@ private slots:
     void searchSemantics_data();
     void searchSemantics();
     void searchIndexMatchesPlainScan();
+    void searchSeesChangesOfOtherPrograms();
+    void searchInsideBatch();
     void recentList();
     void listingsAppend();
     void deleteTeamLeavesItems();
@@ -484,6 +486,48 @@ void TestCatalogue::searchIndexMatchesPlainScan()
     }
     m_db.deleteTeamItems(team);
     compareMany("after the group's entries were deleted");
+}
+
+// Another program changing the catalogue (with SQLite alone) is seen by the next search.
+void TestCatalogue::searchSeesChangesOfOtherPrograms()
+{
+    QVERIFY(m_db.hasSearchIndex());
+    const int team = m_db.addTeam(QStringLiteral("t"), en_team_icon);
+    const int kept = m_db.addItem(QStringLiteral("Config kept"), QStringLiteral("/k"), team, en_team_icon);
+    const int renamed = m_db.addItem(QStringLiteral("Config renamed"), QStringLiteral("/r"), team, en_team_icon);
+    const int removed = m_db.addItem(QStringLiteral("Config removed"), QStringLiteral("/d"), team, en_team_icon);
+    QList<IconItemInfo> found;
+    m_db.searchItems(found, QStringLiteral("config"));
+    QCOMPARE(ids(found), QList<int>({ kept, renamed, removed }));
+
+    StoreTest::withConnection(path(), [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("insert into icon_item(icon_name,file_name,team_id,last_time,order_num,ttype)"
+                                      " values('external config','/e',%1,0,99,1)")
+                           .arg(team)));
+        QVERIFY(q.exec(QStringLiteral("update icon_item set icon_name='Notes' where id=%1").arg(renamed)));
+        QVERIFY(q.exec(QStringLiteral("delete from icon_item where id=%1").arg(removed)));
+    });
+    found.clear();
+    m_db.searchItems(found, QStringLiteral("config"));
+    QCOMPARE(ids(found), plainLikeIds(path(), QStringLiteral("config")));
+    QCOMPARE(found.size(), 2);
+    QCOMPARE(found.at(1).icon_name, QStringLiteral("external config"));
+}
+
+void TestCatalogue::searchInsideBatch()
+{
+    const int team = m_db.addTeam(QStringLiteral("t"), en_team_icon);
+    QVERIFY(m_db.beginBatch());
+    const int a = m_db.addItem(QStringLiteral("batch config"), QStringLiteral("/a"), team, en_team_icon);
+    QList<IconItemInfo> found;
+    m_db.searchItems(found, QStringLiteral("config"));
+    QCOMPARE(ids(found), QList<int>({ a }));
+    const int b = m_db.addItem(QStringLiteral("second config"), QStringLiteral("/b"), team, en_team_icon);
+    QVERIFY(m_db.commitBatch());
+    found.clear();
+    m_db.searchItems(found, QStringLiteral("config"));
+    QCOMPARE(ids(found), QList<int>({ a, b }));
 }
 
 void TestCatalogue::recentList()
