@@ -73,7 +73,8 @@ GalleryWindow::GalleryWindow(QWidget* parent)
     auto tick = [this] {
         const QDateTime now = QDateTime::currentDateTime();
         m_dateLabel->setText(now.toString(QStringLiteral("yyyy-MM-dd")), QColor(0, 0, 0));
-        m_timeLabel->setText(QLocale().toString(now, QStringLiteral("ddd hh:mm:ss")), QColor(0, 0, 0));
+        m_timeLabel->setText(QLocale(QLocale::Chinese, QLocale::China).toString(now, QStringLiteral("ddd hh:mm:ss")),
+                             QColor(0, 0, 0));
     };
     tick();
     connect(clock, &QTimer::timeout, this, tick);
@@ -89,6 +90,13 @@ void GalleryWindow::applySkin(QSkinButton* button)
         if (preview) {
             preview->setChecked(preview->getId() == n);
         }
+    }
+}
+
+void GalleryWindow::selectSkin(int n)
+{
+    if (n >= 1 && n <= 4 && m_previews[n - 1]) {
+        applySkin(m_previews[n - 1]);
     }
 }
 

@@ -29,6 +29,8 @@ public:
 
 public slots:
     void applySkin(QSkinButton* button);
+    /// Applies background skin n (1 to 4) as a click on its preview does.
+    void selectSkin(int n);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

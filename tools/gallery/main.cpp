@@ -2,6 +2,7 @@
 //
 //   brisko-gallery                         shows the window
 //   brisko-gallery --screenshot <file.png> renders it (with its menu open) into the file and exits
+//   brisko-gallery --skin <1-4>            starts with that background skin
 
 #include "gallerywindow.h"
 #include "qskinfun.h"
@@ -31,16 +32,29 @@ int main(int argc, char* argv[])
     }
     QApplication::setFont(font);
 
+    // Options: --screenshot <file.png> renders and exits; --skin <1-4> starts with that background skin.
     const QStringList args = app.arguments().mid(1);
     QString screenshot;
-    if (args.size() == 2 && args.at(0) == QLatin1String("--screenshot")) {
-        screenshot = args.at(1);
-    } else if (!args.isEmpty()) {
-        std::fprintf(stderr, "usage: brisko-gallery [--screenshot <file.png>]\n");
-        return 2;
+    int skin = 1;
+    for (int i = 0; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args.at(i) == QLatin1String("--screenshot") && hasValue) {
+            screenshot = args.at(++i);
+        } else if (args.at(i) == QLatin1String("--skin") && hasValue) {
+            bool ok = false;
+            skin = args.at(++i).toInt(&ok);
+            if (!ok || skin < 1 || skin > 4) {
+                std::fprintf(stderr, "--skin takes a number from 1 to 4\n");
+                return 2;
+            }
+        } else {
+            std::fprintf(stderr, "usage: brisko-gallery [--skin <1-4>] [--screenshot <file.png>]\n");
+            return 2;
+        }
     }
 
     auto* window = new GalleryWindow;
+    window->selectSkin(skin);
     // The window frees itself when closed; the program ends with it.
     QObject::connect(window, &QObject::destroyed, &app, &QCoreApplication::quit);
     window->show();
