@@ -125,7 +125,6 @@ BaseWindow::BaseWindow(QWidget* parent, bool resizable, const QColor& bgColor)
         setAttribute(Qt::WA_DeleteOnClose);
     }
     setMouseTracking(true);
-    setAttribute(Qt::WA_Hover);
 
     d->btnMin = new QSkinButton(this);
     d->btnMin->setObjectName(QStringLiteral("btnMin"));
