@@ -126,6 +126,21 @@ dismiss()
     xdotool windowfocus --sync "$1" key Return
 }
 
+# dismiss_and_wait <window> <pid>: dismisses the notice and waits for its process to end (EXIT_CODE);
+# presses Return again if a busy machine lost the first key press. False when the process never ends.
+dismiss_and_wait()
+{
+    for _ in 1 2 3 4 5; do
+        if running "$2" && [ -n "$(xdotool search --all --onlyvisible --pid "$2" --name "$NOTICE" 2>/dev/null)" ]; then
+            dismiss "$1" 2>/dev/null || true
+        fi
+        if WAIT_SECONDS=6 wait_exit "$2"; then
+            return 0
+        fi
+    done
+    return 1
+}
+
 # geometry <window>: prints "width height x y" of the window.
 geometry()
 {
