@@ -817,7 +817,7 @@ bool IconDatabase::Shared::listItems(const QString& sql, const QVariantList& val
         int rc = SQLITE_ERROR;
         if (bindNative(stmt, values)) {
             while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-                IconItemInfo i;
+                IconItemInfo& i = list.emplaceBack();
                 i.id = sqlite3_column_int(stmt, 0);
                 i.icon_name = columnText(stmt, 1);
                 i.file_name = columnText(stmt, 2);
@@ -825,7 +825,6 @@ bool IconDatabase::Shared::listItems(const QString& sql, const QVariantList& val
                 i.last_time = sqlite3_column_int(stmt, 4);
                 i.order_num = sqlite3_column_int(stmt, 5);
                 i.ttype = sqlite3_column_int(stmt, 6);
-                list.append(std::move(i));
             }
         }
         // Resetting ends the read, so no lock or snapshot is held between calls.
