@@ -33,18 +33,27 @@ for tool in Xvfb xdotool; do
 done
 [ -x "$EXE" ] || fail "no executable at $EXE"
 
-# A display number Xvfb picks itself, so tests running side by side never collide.
-: >"$WORK/displayfd"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$WORK/displayfd" >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
+# A display of our own, numbered away from the low numbers that other tests' servers take one after another
+# (a server of theirs shutting down must not take our socket with it).
 n=""
-for _ in $(seq 300); do
-    n=$(tr -dc '0-9' <"$WORK/displayfd")
-    [ -n "$n" ] && break
-    kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start"
-    sleep 0.1
+for _ in $(seq 20); do
+    candidate=$((200 + RANDOM % 700))
+    [ -e "/tmp/.X$candidate-lock" ] || [ -e "/tmp/.X11-unix/X$candidate" ] && continue
+    Xvfb ":$candidate" -screen 0 1280x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -S "/tmp/.X11-unix/X$candidate" ] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$XVFB_PID" 2>/dev/null && [ -S "/tmp/.X11-unix/X$candidate" ]; then
+        n=$candidate
+        break
+    fi
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
 done
-[ -n "$n" ] || fail "Xvfb named no display"
+[ -n "$n" ] || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
 export DISPLAY=":$n" QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
 
