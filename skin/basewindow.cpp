@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWindow>
 
 namespace
@@ -510,6 +511,15 @@ bool BaseWindow::handleMouse(QWidget* target, QEvent* event)
     auto* me = static_cast<QMouseEvent*>(event);
     const QPoint global = me->globalPosition().toPoint();
     const QPoint pos = mapFromGlobal(global);
+    // A scroll bar along a side edge keeps its pointer: the side grip there would swallow half of a slim bar.
+    // Its corners still resize.
+    const auto gripEdges = [&] {
+        const Qt::Edges edges = edgesAt(size(), pos);
+        if ((edges == Qt::LeftEdge || edges == Qt::RightEdge) && qobject_cast<QScrollBar*>(target)) {
+            return Qt::Edges();
+        }
+        return edges;
+    };
 
     switch (event->type()) {
     case QEvent::MouseMove:
@@ -523,7 +533,7 @@ bool BaseWindow::handleMouse(QWidget* target, QEvent* event)
             return true;
         }
         if (d->resizable && me->buttons() == Qt::NoButton) {
-            const Qt::Edges edges = edgesAt(size(), pos);
+            const Qt::Edges edges = gripEdges();
             if (edges) {
                 const Qt::CursorShape shape = cursorFor(edges);
                 if (!d->overrideCursor) {
@@ -543,7 +553,7 @@ bool BaseWindow::handleMouse(QWidget* target, QEvent* event)
         if (me->button() != Qt::LeftButton) {
             return false;
         }
-        const Qt::Edges edges = d->resizable ? edgesAt(size(), pos) : Qt::Edges();
+        const Qt::Edges edges = d->resizable ? gripEdges() : Qt::Edges();
         if (edges) {
             if (windowHandle() && windowHandle()->startSystemResize(edges)) {
                 return true;

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +73,7 @@ private slots:
     void styleSheetsNameOnlyExistingImages_data();
     void styleSheetsNameOnlyExistingImages();
     void backgroundImages();
+    void edgesResizeOverChildren();
     void edgesAt_data();
     void edgesAt();
     void resizedGeometryKeepsMinimum_data();
@@ -340,6 +342,47 @@ void TestBaseWindow::backgroundImages()
     w.setBg2(QString());
     shot = w.grab().toImage();
     QCOMPARE(shot.pixelColor(100, 150), QColor(250, 250, 250));
+}
+
+void TestBaseWindow::edgesResizeOverChildren()
+{
+    BaseWindow w;
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    w.resizeEnable(true);
+    w.setMinimumSize(200, 150);
+    w.resize(300, 200);
+    auto* plain = new QWidget(&w);
+    plain->setGeometry(0, 40, 300, 60);
+    auto* bar = new QScrollBar(Qt::Vertical, &w);
+    bar->setRange(0, 100);
+    bar->setGeometry(292, 110, 8, 60);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // The right edge, where a control covers it, resizes the window (this platform has no window manager to
+    // hand the resize to, so the window does it itself).
+    QTest::mousePress(plain, Qt::LeftButton, {}, QPoint(298, 30));
+    QTest::mouseMove(plain, QPoint(338, 30));
+    QTest::mouseRelease(plain, Qt::LeftButton, {}, QPoint(338, 30));
+    QTRY_COMPARE(w.width(), 340);
+    QCOMPARE(w.height(), 200);
+
+    // Never below the minimum.
+    QTest::mousePress(plain, Qt::LeftButton, {}, QPoint(338, 30));
+    QTest::mouseMove(plain, QPoint(0, 30));
+    QTest::mouseRelease(plain, Qt::LeftButton, {}, QPoint(0, 30));
+    QTRY_COMPARE(w.width(), 200);
+
+    // A slim scroll bar along the edge keeps its clicks.
+    w.resize(300, 200);
+    QTRY_COMPARE(w.width(), 300);
+    bar->move(292, 110);
+    QSignalSpy pressed(bar, &QScrollBar::sliderPressed);
+    QSignalSpy actions(bar, &QScrollBar::actionTriggered);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(6, 40));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(6, 40));
+    QVERIFY(pressed.count() + actions.count() > 0);
+    QCOMPARE(w.width(), 300);
 }
 
 void TestBaseWindow::edgesAt_data()
