@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 int main(int argc, char* argv[])
 {
@@ -19,6 +22,15 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(BRISKO_APP_ID)); // org.brisko.Brisko
+
+    // The interface is Chinese: Qt's own buttons (the standard message boxes' "OK") speak it too.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China),
+                          QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qtTranslator);
+    }
 
     // The gate makes the check for a running copy atomic between copies starting together; a refused copy
     // holds it while its notice is open, so a further copy waits until then and is refused in turn.

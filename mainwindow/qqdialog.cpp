@@ -9,6 +9,7 @@
 #include "skinpath.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QDropEvent>
@@ -413,8 +414,25 @@ void QQDialog::warnUnusableCatalogue()
 
 void QQDialog::onCloseWin()
 {
+    m_quitting = true;
     close();
     QCoreApplication::quit();
+}
+
+void QQDialog::reject()
+{
+    // The main window is no dialog to dismiss: Escape would hide it, and without a tray nothing brings it back
+    // while a new start is refused as "already running".
+}
+
+void QQDialog::closeEvent(QCloseEvent* event)
+{
+    // QDialog would turn the close into reject(), which does nothing here: close for real and end the program.
+    event->accept();
+    if (!m_quitting) {
+        m_quitting = true;
+        QCoreApplication::quit();
+    }
 }
 
 void QQDialog::onMinWin()

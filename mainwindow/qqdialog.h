@@ -48,10 +48,15 @@ protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    /// A close from outside (the window manager, a window list) ends the program like the title bar's close
+    /// button: hidden without a tray, the window could not be brought back.
+    void closeEvent(QCloseEvent* event) override;
 
 public slots:
     void onCloseWin() override;
     void onMinWin() override;
+    /// Escape does not hide the main window (a dialog would be rejected).
+    void reject() override;
 
 private:
     void fillTrees();
@@ -92,4 +97,6 @@ private:
     bool m_painted = false;
     /// Set while minimised to the task bar with the tool-window flag dropped (no tray to come back through).
     bool m_toolDropped = false;
+    /// Set once the program has been asked to end.
+    bool m_quitting = false;
 };

@@ -649,6 +649,33 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    void escapeKeepsTheWindow()
+    {
+        auto w = makeWindow();
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+        QVERIFY(w->isVisible());
+        w->reject();
+        QVERIFY(w->isVisible());
+    }
+
+    void windowManagerCloseEndsTheEventLoop()
+    {
+        auto w = makeWindow();
+        bool fellBack = false;
+        // A close that does not come through the title bar (the window manager, a window list).
+        QTimer::singleShot(0, w.get(), [&] { w->close(); });
+        QTimer fallback;
+        fallback.setSingleShot(true);
+        connect(&fallback, &QTimer::timeout, qApp, [&] {
+            fellBack = true;
+            QCoreApplication::quit();
+        });
+        fallback.start(20000);
+        QCoreApplication::exec();
+        QVERIFY(!fellBack);
+        QVERIFY(!w->isVisible());
+    }
+
     void skinOne()
     {
         auto w = makeWindow();
