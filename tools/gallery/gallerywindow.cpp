@@ -230,6 +230,10 @@ void GalleryWindow::buildCard()
     magnifier->setImg(QStringLiteral("Skins\\icon\\search.png"));
     magnifier->setGeometry(left + 245, 105, 20, 20);
     // The same strip in search mode: a white strip, the keyword field and the clear button.
+    // On the card it sits on a tinted bed, as it sits on the skin in the main window.
+    auto* bed = new QSkinLabel(c);
+    bed->setBgColor(0xe3, 0xea, 0xf2);
+    bed->setGeometry(left + 278, 96, 168, 38);
     auto* back = new QSkinLabel(c);
     back->setBgColor(255, 255, 255);
     back->setGeometry(left + 282, 100, 160, 30);
