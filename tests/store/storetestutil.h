@@ -28,7 +28,7 @@ inline void withConnection(const QString& path, const std::function<void(QSqlDat
     QSqlDatabase::removeDatabase(name);
 }
 
-/// The ids a plain scan with the design's LIKE pattern finds, in row id order.
+/// The ids a plain scan with the search's LIKE pattern finds, in row id order.
 inline QList<int> plainLikeIds(const QString& path, const QString& keyword)
 {
     QList<int> ids;
