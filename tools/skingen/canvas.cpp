@@ -84,7 +84,7 @@ bool save(const QImage& image, const QString& path)
     }
     // Straight ARGB keeps the files the same from run to run and readable by any PNG reader.
     QImageWriter writer(path, "png");
-    writer.setCompression(9);
+    writer.setQuality(0); // for PNG: the strongest zlib compression
     if (!writer.write(image.convertToFormat(QImage::Format_ARGB32))) {
         std::fprintf(
             stderr, "brisko-skingen: cannot write %s: %s\n", qPrintable(path), qPrintable(writer.errorString()));
