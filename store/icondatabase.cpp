@@ -945,9 +945,9 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
     // A keyword of three or more characters without wildcards is looked up in the trigram index first, which
     // yields every row that could match (every row holding all the keyword's trigrams; the index folds case
     // more widely than LIKE does); the LIKE then decides, so the rows are exactly those of a plain scan, in the
-    // same (row id) order.
+    // same (row id) order. A keyword with half a surrogate pair is scanned: SQLite converts it its own way.
     if (d->searchIndex && codePointCount(keyword) >= 3 && !keyword.contains(QLatin1Char('%'))
-        && !keyword.contains(QLatin1Char('_')) && d->syncSearchIndex()) {
+        && !keyword.contains(QLatin1Char('_')) && keyword.isValidUtf16() && d->syncSearchIndex()) {
         const qsizetype before = list.size();
         if (d->listItems(QStringLiteral("select * from icon_item where id in (select rowid from icon_item_search"
                                         " where icon_item_search match ?) and icon_name like ? order by id"),
