@@ -16,6 +16,10 @@ log() { echo "[$(date +%H:%M:%S)] $*"; }
 fail()
 {
     echo "FAIL: $*" >&2
+    if [ -s "$WORK/brisko.log" ]; then
+        echo "--- output of the program (last lines):" >&2
+        tail -n 30 "$WORK/brisko.log" >&2
+    fi
     if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null 2>&1; then
         import -window root "$WORK/failure.png" 2>/dev/null && echo "screen at failure: $WORK/failure.png" >&2
         # Keep the screenshot where it can be looked at after the temporary folders are gone.
@@ -49,11 +53,13 @@ done
 [ -x "$EXE" ] || fail "no executable at $EXE"
 
 # Starts Xvfb on a display number it picks itself (-displayfd), so tests running side by side never collide.
+# -noreset: by default the server resets whenever its last client leaves (each xdotool call, a copy of the
+# program that ended), and a copy starting during that reset cannot connect and aborts.
 start_display()
 {
     local fifo="$WORK/displayfd" n=""
     : >"$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for _ in $(seq $((WAIT_SECONDS * 10))); do
         n=$(tr -dc '0-9' <"$fifo")
