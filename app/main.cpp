@@ -36,7 +36,9 @@ int main(int argc, char* argv[])
     // holds it while its notice is open, so a further copy waits until then and is refused in turn.
     SingleInstance instance;
     instance.acquireGate();
-    if (!instance.tryLockInstance()) {
+    // A lock file that cannot be made at all (its folder full or not writable) proves no other copy: the
+    // program then runs unguarded rather than claiming that it already runs.
+    if (!instance.tryLockInstance() && instance.otherCopyRuns()) {
         QMessageBox::information(nullptr,
                                  QStringLiteral("提示"),
                                  QStringLiteral("程序已运行,请勿重复开启!"),
@@ -44,6 +46,10 @@ int main(int argc, char* argv[])
                                  QMessageBox::NoButton);
         instance.releaseGate();
         return 0;
+    }
+    if (!instance.holdsInstance()) {
+        qWarning("Cannot make the single-instance lock in %s; running without it.",
+                 qPrintable(QDir::toNativeSeparators(SingleInstance::lockFolder())));
     }
     instance.releaseGate();
 

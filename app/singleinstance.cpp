@@ -117,6 +117,11 @@ bool SingleInstance::holdsInstance() const
     return m_instance->isLocked();
 }
 
+bool SingleInstance::otherCopyRuns() const
+{
+    return !m_instance->isLocked() && m_instance->error() == QLockFile::LockFailedError;
+}
+
 QString SingleInstance::gatePath() const
 {
     return m_folder + QLatin1String("/JAMKey.lock");

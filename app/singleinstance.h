@@ -25,9 +25,14 @@ public:
     /// Gives the gate back (no-op when not held).
     void releaseGate();
 
-    /// Takes the instance lock without waiting. False when another live copy holds it.
+    /// Takes the instance lock without waiting. False when another live copy holds it, or when the lock file
+    /// cannot be made (see otherCopyRuns()).
     bool tryLockInstance();
     bool holdsInstance() const;
+    /// After a failed tryLockInstance(): true when another live copy holds the instance lock; false when the
+    /// lock file could not be made at all (folder full, missing or not writable), where nothing says that
+    /// another copy runs.
+    bool otherCopyRuns() const;
 
     QString gatePath() const;
     QString instancePath() const;

@@ -79,6 +79,7 @@ private slots:
     void cleanup();
     void firstCopyRuns();
     void secondProcessIsRefused();
+    void lockThatCannotBeMadeIsNoOtherCopy();
     void killedCopyIsRecovered();
     void copyWithReplacedExecutableKeepsItsLock();
     void gateWaitsForItsHolder();
@@ -169,10 +170,23 @@ void TestSingleInstance::secondProcessIsRefused()
     SingleInstance instance(m_dir->path());
     QVERIFY(!instance.tryLockInstance());
     QVERIFY(!instance.tryLockInstance());
+    QVERIFY(instance.otherCopyRuns());
 
     // Once the running copy ends, the next start runs.
     stopHolder(holder);
     QVERIFY(instance.tryLockInstance());
+    QVERIFY(!instance.otherCopyRuns());
+}
+
+void TestSingleInstance::lockThatCannotBeMadeIsNoOtherCopy()
+{
+    // A lock folder that is missing (or full, or not writable) says nothing about another copy: the start is
+    // not refused as if one ran.
+    SingleInstance instance(m_dir->filePath(QStringLiteral("missing")));
+    QVERIFY(!instance.acquireGate());
+    QVERIFY(!instance.tryLockInstance());
+    QVERIFY(!instance.holdsInstance());
+    QVERIFY(!instance.otherCopyRuns());
 }
 
 void TestSingleInstance::killedCopyIsRecovered()
