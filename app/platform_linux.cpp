@@ -406,9 +406,10 @@ bool openUrl(const QUrl& url)
     if (url.isEmpty() || !url.isValid()) {
         return false;
     }
-    const QString text = url.toString();
+    // Checked in its encoded form: the displayed form decodes "%20" to a space, which a strict parse refuses.
+    const QString text = url.toString(QUrl::FullyEncoded);
     const QUrl strict(text, QUrl::StrictMode);
-    if (text.trimmed().isEmpty() || !strict.isValid()) {
+    if (url.toString().trimmed().isEmpty() || !strict.isValid()) {
         return false;
     }
     QUrl target = strict;

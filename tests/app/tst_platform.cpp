@@ -288,6 +288,10 @@ void TestPlatform::openWithHandler_data()
     QTest::newRow("opener fails") << "https://example.com" << false << false << "https://example.com";
     QTest::newRow("no scheme") << "www.example.com" << true << true << "http://www.example.com";
     QTest::newRow("chinese path") << "https://example.com/中文" << true << true << "https://example.com/中文";
+    QTest::newRow("encoded space") << "https://example.com/my%20file.pdf?q=a%20b" << true << true
+                                   << QUrl(QStringLiteral("https://example.com/my%20file.pdf?q=a%20b")).toString();
+    QTest::newRow("encoded space, no scheme") << "www.example.com/a%20b" << true << true
+                                              << QUrl(QStringLiteral("http://www.example.com/a%20b")).toString();
     QTest::newRow("empty") << "" << true << false << "";
     QTest::newRow("blank") << "   " << true << false << "";
     QTest::newRow("space in host") << "http://exa mple.com" << true << false << "";
