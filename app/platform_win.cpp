@@ -131,7 +131,8 @@ bool openUrl(const QUrl& url)
         return false;
     }
     const QString text = url.toString();
-    if (text.trimmed().isEmpty() || !QUrl(text, QUrl::StrictMode).isValid()) {
+    // Checked in its encoded form: the displayed form decodes "%20" to a space, which a strict parse refuses.
+    if (text.trimmed().isEmpty() || !QUrl(url.toString(QUrl::FullyEncoded), QUrl::StrictMode).isValid()) {
         return false;
     }
     if (openHandler()) {
