@@ -15,6 +15,8 @@ TeamEditDialog::TeamEditDialog(QWidget* parent)
     BaseWindow::setWindowTitle(QStringLiteral("添加分组"));
     connect(btnOk, &QPushButton::clicked, this, &TeamEditDialog::onOk);
     editName->setText(teamName);
+    // The name field takes the typing when the dialog opens (the button comes first in the tab order).
+    editName->setFocus();
 }
 
 TeamEditDialog::~TeamEditDialog() = default;

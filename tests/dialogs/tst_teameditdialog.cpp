@@ -121,6 +121,32 @@ private slots:
             QCOMPARE(dialog.windowTitle(), QStringLiteral("修改分组"));
         }
     }
+
+    void typingGoesToTheNameAndReturnSaves()
+    {
+        // A person opens the dialog and types at once, then presses Return: no click into the field needed.
+        TeamEditDialog dialog;
+        QWidget* focused = nullptr;
+        bool answered = false;
+        TestUtil::answerModal(
+            [&](QWidget* w) {
+                focused = w->focusWidget();
+                // Typed only into the field: Return on the button would open the empty-name notice.
+                if (focused == w->findChild<QLineEdit*>(QStringLiteral("editName"))) {
+                    QTest::keyClicks(focused, QStringLiteral("Tools"));
+                    QTest::keyClick(focused, Qt::Key_Return);
+                }
+                if (w->isVisible()) {
+                    static_cast<QDialog*>(w)->reject();
+                }
+            },
+            &answered);
+        const int result = dialog.exec();
+        QVERIFY(answered);
+        QCOMPARE(focused, dialog.findChild<QLineEdit*>(QStringLiteral("editName")));
+        QCOMPARE(result, 1);
+        QCOMPARE(dialog.getName(), QStringLiteral("Tools"));
+    }
 };
 
 QTEST_MAIN(TestTeamEditDialog)
