@@ -41,15 +41,18 @@ for _ in $(seq 20); do
     [ -e "/tmp/.X$candidate-lock" ] || [ -e "/tmp/.X11-unix/X$candidate" ] && continue
     Xvfb ":$candidate" -screen 0 1280x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
+    # Ours only when the display's lock names our server: another test may have taken the same number.
+    ours() { [ -S "/tmp/.X11-unix/X$candidate" ] && [ "$(tr -dc '0-9' <"/tmp/.X$candidate-lock" 2>/dev/null)" = "$XVFB_PID" ]; }
     for _ in $(seq 100); do
-        [ -S "/tmp/.X11-unix/X$candidate" ] && break
+        ours && break
         kill -0 "$XVFB_PID" 2>/dev/null || break
         sleep 0.1
     done
-    if kill -0 "$XVFB_PID" 2>/dev/null && [ -S "/tmp/.X11-unix/X$candidate" ]; then
+    if kill -0 "$XVFB_PID" 2>/dev/null && ours; then
         n=$candidate
         break
     fi
+    kill "$XVFB_PID" 2>/dev/null
     wait "$XVFB_PID" 2>/dev/null
     XVFB_PID=""
 done
