@@ -65,6 +65,16 @@ public:
         setMask(QRegion(shape.toFillPolygon().toPolygon()));
     }
 
+    ~MenuPopup() override
+    {
+        // Deleted while open (its owner went away): the waiting pop() must still hear that the menu ended.
+        if (m_finished) {
+            auto finished = std::move(m_finished);
+            m_finished = nullptr;
+            finished(-1);
+        }
+    }
+
     int rowAt(const QPoint& pos) const
     {
         if (!rect().contains(pos)) {

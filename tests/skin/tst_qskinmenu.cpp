@@ -24,6 +24,7 @@ private slots:
     void timersRunWhileOpen();
     void emptyMenuReturnsAtOnce();
     void ownerClosedWhileOpenLivesUntilPopReturns();
+    void ownerDeletedWhileOpenEndsThePop();
     void opensAtTheGivenPointOnScreen();
     void placement_data();
     void placement();
@@ -182,6 +183,30 @@ void TestQSkinMenu::ownerClosedWhileOpenLivesUntilPopReturns()
     QVERIFY(!owner.isNull());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(owner.isNull());
+}
+
+void TestQSkinMenu::ownerDeletedWhileOpenEndsThePop()
+{
+    // A plain widget has no guard against deletion: its popup goes with it, and pop() must still return.
+    auto* owner = new QWidget;
+    owner->show();
+    QVERIFY(QTest::qWaitForWindowExposed(owner));
+    auto* menu = new QSkinMenu(owner);
+    menu->addItem(1, QStringLiteral("显示"));
+    bool answered = false;
+    TestUtil::answerPopup([owner](QWidget*) { delete owner; }, &answered);
+    // Only a menu that never returns lets this fire; it ends the waiting loop so the test can report it.
+    bool stuck = false;
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    connect(&fallback, &QTimer::timeout, qApp, [&stuck] {
+        stuck = true;
+        QCoreApplication::exit(0);
+    });
+    fallback.start(10000);
+    QCOMPARE(menu->pop(0, 0), -1);
+    QVERIFY(answered);
+    QVERIFY(!stuck);
 }
 
 void TestQSkinMenu::emptyMenuReturnsAtOnce()
