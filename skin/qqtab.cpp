@@ -2,6 +2,7 @@
 
 #include "skinpath.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -18,6 +19,29 @@ struct TabItem
     QPixmap greyIcon;
     QString title;
 };
+} // namespace
+
+namespace
+{
+bool contains(const QWidget* page, const QWidget* widget)
+{
+    return page && widget && (page == widget || page->isAncestorOf(widget));
+}
+
+/// The widget of a page that takes the keyboard: the page itself when it accepts focus (or passes it on to a
+/// proxy), else its first child in the focus chain that does.
+QWidget* focusTarget(QWidget* page)
+{
+    if (page->focusProxy() || page->focusPolicy() != Qt::NoFocus) {
+        return page;
+    }
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(page)) {
+            return w;
+        }
+    }
+    return nullptr;
+}
 } // namespace
 
 struct QQTab::Private
@@ -95,14 +119,23 @@ void QQTab::selectItem(int n)
     }
     const bool changed = n != d->current;
     d->current = n;
+    // A page that goes while it has the keyboard hands it to the page shown, not to whatever comes next.
+    QWidget* focus = QApplication::focusWidget();
+    bool focusLeaves = false;
     for (int i = 1; i <= d->items.size(); ++i) {
         QWidget* page = d->items.at(i - 1).page;
         if (page && i != n) {
+            focusLeaves = focusLeaves || (page->isVisible() && contains(page, focus));
             page->hide();
         }
     }
     if (QWidget* page = d->items.at(n - 1).page) {
         page->show();
+        if (focusLeaves) {
+            if (QWidget* target = focusTarget(page)) {
+                target->setFocus(Qt::OtherFocusReason);
+            }
+        }
     }
     update();
     if (changed) {

@@ -94,6 +94,8 @@ QScrollWidget::QScrollWidget(QWidget* parent)
     });
 
     QWidget::setParent(area->viewport());
+    // Focus given to the area (a tab bar showing it, say) reaches the page.
+    area->setFocusProxy(this);
     QWidget::setGeometry(area->viewport()->rect());
     QWidget::setVisible(true);
 }

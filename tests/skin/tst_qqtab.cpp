@@ -1,5 +1,9 @@
 #include "qqtab.h"
+#include "qqtree.h"
 
+#include <QApplication>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -15,6 +19,7 @@ private slots:
     void selectItemOutOfRangeDoesNothing();
     void hideKeepsPagesAndShowBringsBackSelectedPage();
     void itemsShareTheBarEvenly();
+    void keyboardFollowsToTheShownPage();
 
 private:
     QWidget* m_window = nullptr;
@@ -124,6 +129,48 @@ void TestQQTab::itemsShareTheBarEvenly()
     QCOMPARE(m_tab->itemRect(3).right(), 267);
     m_tab->resize(198, 30);
     QCOMPARE(m_tab->itemRect(3).right(), 197);
+}
+
+void TestQQTab::keyboardFollowsToTheShownPage()
+{
+    // Tree pages as the main window has them, and a button outside them that could catch the focus instead.
+    QWidget window;
+    window.resize(270, 400);
+    auto* button = new QPushButton(QStringLiteral("button"), &window);
+    button->setGeometry(5, 370, 60, 24);
+    QQTab* tab = new QQTab(&window);
+    tab->setGeometry(1, 130, 268, 30);
+    QQTree* trees[2];
+    for (int i = 0; i < 2; ++i) {
+        trees[i] = new QQTree(&window);
+        trees[i]->setGeometry(QRect(0, 160, 270, 200));
+        trees[i]->addTeam(1, QStringLiteral("group"), 0, true);
+        trees[i]->addItem(10 + i, 1, QStringLiteral("item"), QPixmap());
+        tab->addItem(
+            trees[i]->getScroll(), QString(), QString(), QString(), QString(), QStringLiteral("Tab %1").arg(i));
+    }
+    window.show();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window)) {
+        QSKIP("this platform does not activate windows");
+    }
+    trees[0]->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), trees[0]);
+
+    // The focused page goes: the keyboard goes on to the page shown, where Down walks its rows.
+    QTest::mouseClick(tab, Qt::LeftButton, {}, tab->itemRect(2).center());
+    QCOMPARE(QApplication::focusWidget(), trees[1]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    int team = 0, item = 0;
+    trees[1]->getSelectItem(team, item);
+    QCOMPARE(item, 11);
+    tab->selectItem(1);
+    QCOMPARE(QApplication::focusWidget(), trees[0]);
+
+    // Focus elsewhere stays where it is.
+    button->setFocus();
+    tab->selectItem(2);
+    QCOMPARE(QApplication::focusWidget(), button);
 }
 
 QTEST_MAIN(TestQQTab)
