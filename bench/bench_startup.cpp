@@ -304,7 +304,10 @@ int suite(const QStringList&)
     QProcess xvfb;
     if (display.isEmpty()) {
         xvfb.setProgram(QStringLiteral("Xvfb"));
-        xvfb.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+        // -noreset: the server would otherwise reset whenever its last client leaves, and a program started
+        // during that reset cannot connect.
+        xvfb.setArguments({QStringLiteral("-noreset"), QStringLiteral("-displayfd"), QStringLiteral("1"),
+                           QStringLiteral("-screen"),
                            QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
                            QStringLiteral("tcp")});
         xvfb.start();
