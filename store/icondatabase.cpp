@@ -964,6 +964,26 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
 
 // ---- Reordering
 
+namespace
+{
+/// Gives row A the order number of row B and B that of A, with `update` ("update ... set order_num=? where
+/// id=?"). Both rows change or neither: a savepoint works inside a batch as well as on its own.
+template <typename Shared>
+void swapOrders(Shared& s, const QString& update, int idA, int orderA, int idB, int orderB)
+{
+    if (!s.write(QStringLiteral("savepoint swap_order"), {})) {
+        qDebug("query error!");
+        return;
+    }
+    const bool ok = s.write(update, { orderB, idA }) && s.write(update, { orderA, idB });
+    if (!ok) {
+        qDebug("query error!");
+        s.write(QStringLiteral("rollback to swap_order"), {});
+    }
+    reportWrite(s.write(QStringLiteral("release swap_order"), {}));
+}
+} // namespace
+
 void IconDatabase::swapTeamOrder(int idA, int idB)
 {
     TeamInfo a;
@@ -971,19 +991,7 @@ void IconDatabase::swapTeamOrder(int idA, int idB)
     if (!getTeam(a, idA) || !getTeam(b, idB)) {
         return;
     }
-    const QString update = QStringLiteral("update  team set order_num=? where id=?");
-    // Both rows change or neither: a savepoint works inside a batch as well as on its own.
-    Shared& s = *d;
-    if (!s.write(QStringLiteral("savepoint swap_order"), {})) {
-        qDebug("query error!");
-        return;
-    }
-    const bool ok = s.write(update, { b.order_num, idA }) && s.write(update, { a.order_num, idB });
-    if (!ok) {
-        qDebug("query error!");
-        s.write(QStringLiteral("rollback to swap_order"), {});
-    }
-    reportWrite(s.write(QStringLiteral("release swap_order"), {}));
+    swapOrders(*d, QStringLiteral("update  team set order_num=? where id=?"), idA, a.order_num, idB, b.order_num);
 }
 
 void IconDatabase::swapItemOrder(int idA, int idB)
@@ -993,18 +1001,8 @@ void IconDatabase::swapItemOrder(int idA, int idB)
     if (!getItem(a, idA) || !getItem(b, idB)) {
         return;
     }
-    const QString update = QStringLiteral("update  icon_item set order_num=? where id=?");
-    Shared& s = *d;
-    if (!s.write(QStringLiteral("savepoint swap_order"), {})) {
-        qDebug("query error!");
-        return;
-    }
-    const bool ok = s.write(update, { b.order_num, idA }) && s.write(update, { a.order_num, idB });
-    if (!ok) {
-        qDebug("query error!");
-        s.write(QStringLiteral("rollback to swap_order"), {});
-    }
-    reportWrite(s.write(QStringLiteral("release swap_order"), {}));
+    swapOrders(
+        *d, QStringLiteral("update  icon_item set order_num=? where id=?"), idA, a.order_num, idB, b.order_num);
 }
 
 // ---- Batches
