@@ -39,7 +39,7 @@ n=""
 for _ in $(seq 20); do
     candidate=$((200 + RANDOM % 700))
     [ -e "/tmp/.X$candidate-lock" ] || [ -e "/tmp/.X11-unix/X$candidate" ] && continue
-    Xvfb ":$candidate" -screen 0 1280x800x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    Xvfb ":$candidate" -screen 0 1280x800x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     # Ours only when the display's lock names our server: another test may have taken the same number.
     ours() { [ -S "/tmp/.X11-unix/X$candidate" ] && [ "$(tr -dc '0-9' <"/tmp/.X$candidate-lock" 2>/dev/null)" = "$XVFB_PID" ]; }
