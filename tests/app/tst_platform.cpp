@@ -17,32 +17,6 @@ QByteArray launcher(const QByteArray& extra, const QByteArray& type = "Applicati
 {
     return "[Desktop Entry]\nType=" + type + "\n" + extra;
 }
-
-/// Sets an environment variable for the lifetime of the object.
-class EnvGuard
-{
-public:
-    EnvGuard(const char* name, const QByteArray& value)
-        : m_name(name)
-        , m_had(qEnvironmentVariableIsSet(name))
-        , m_old(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~EnvGuard()
-    {
-        if (m_had) {
-            qputenv(m_name, m_old);
-        } else {
-            qunsetenv(m_name);
-        }
-    }
-
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 } // namespace
 
 class TestPlatform : public QObject
@@ -167,8 +141,8 @@ void TestPlatform::describeDroppedFile()
     QFETCH(QString, name);
     QFETCH(QString, stored);
     QFETCH(bool, isLauncher);
-    const EnvGuard language("LANGUAGE", "");
-    const EnvGuard all("LC_ALL", "C.UTF-8");
+    const TestUtil::EnvGuard language("LANGUAGE", "");
+    const TestUtil::EnvGuard all("LC_ALL", "C.UTF-8");
 
     const Platform::DroppedFile file = Platform::describeDroppedFile(path(dropped));
     QCOMPARE(file.ok, ok);
@@ -204,10 +178,10 @@ void TestPlatform::launcherNameFollowsLocale()
     QFETCH(QByteArray, lang);
     QFETCH(QString, name);
     // An empty variable counts as unset.
-    const EnvGuard language("LANGUAGE", "");
-    const EnvGuard messages("LC_MESSAGES", "");
-    const EnvGuard all("LC_ALL", lcAll);
-    const EnvGuard langGuard("LANG", lang);
+    const TestUtil::EnvGuard language("LANGUAGE", "");
+    const TestUtil::EnvGuard messages("LC_MESSAGES", "");
+    const TestUtil::EnvGuard all("LC_ALL", lcAll);
+    const TestUtil::EnvGuard langGuard("LANG", lang);
 
     QCOMPARE(Platform::launcherName(path(QStringLiteral("editor.desktop"))), name);
     const Platform::DroppedFile file = Platform::describeDroppedFile(path(QStringLiteral("My Editor.desktop")));
@@ -348,7 +322,7 @@ void TestPlatform::startsFirstInstalledProgram()
     fake(QStringLiteral("xcalc"));
     fake(QStringLiteral("galculator"));
     fake(QStringLiteral("featherpad"));
-    const EnvGuard pathGuard("PATH", QFile::encodeName(bin.path()));
+    const TestUtil::EnvGuard pathGuard("PATH", QFile::encodeName(bin.path()));
 
     QVERIFY(Platform::startCalculator());
     QTRY_COMPARE_WITH_TIMEOUT(TestUtil::readFile(marker), QByteArray("galculator\n"), 20000);
@@ -359,7 +333,7 @@ void TestPlatform::startsFirstInstalledProgram()
 void TestPlatform::noProgramInstalled()
 {
     QTemporaryDir empty;
-    const EnvGuard pathGuard("PATH", QFile::encodeName(empty.path()));
+    const TestUtil::EnvGuard pathGuard("PATH", QFile::encodeName(empty.path()));
     QVERIFY(!Platform::startCalculator());
     QVERIFY(!Platform::startTextEditor());
 }

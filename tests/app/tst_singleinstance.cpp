@@ -1,4 +1,5 @@
 #include "singleinstance.h"
+#include "testutil.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -38,36 +39,6 @@ int holdLock(const char* which, const char* folder)
     }
     return 0;
 }
-
-/// Sets or unsets an environment variable for the lifetime of the object.
-class EnvGuard
-{
-public:
-    EnvGuard(const char* name, const QByteArray* value)
-        : m_name(name)
-        , m_had(qEnvironmentVariableIsSet(name))
-        , m_old(qgetenv(name))
-    {
-        if (value) {
-            qputenv(name, *value);
-        } else {
-            qunsetenv(name);
-        }
-    }
-    ~EnvGuard()
-    {
-        if (m_had) {
-            qputenv(m_name, m_old);
-        } else {
-            qunsetenv(m_name);
-        }
-    }
-
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 } // namespace
 
 class TestSingleInstance : public QObject
@@ -286,15 +257,15 @@ void TestSingleInstance::lockFolderIsPrivate()
     const QByteArray runtimePath = QFile::encodeName(runtime.path());
     const QByteArray tmpPath = QFile::encodeName(m_dir->path());
     {
-        const EnvGuard xdg("XDG_RUNTIME_DIR", &runtimePath);
+        const TestUtil::EnvGuard xdg("XDG_RUNTIME_DIR", runtimePath);
         QCOMPARE(SingleInstance::lockFolder(), runtime.path());
     }
 
     // Without one (or with one anybody may enter), a private folder of the user in the temporary folder.
     const QString own = m_dir->path() + QStringLiteral("/brisko-") + QString::number(::getuid());
     {
-        const EnvGuard tmp("TMPDIR", &tmpPath);
-        const EnvGuard xdg("XDG_RUNTIME_DIR", nullptr);
+        const TestUtil::EnvGuard tmp("TMPDIR", tmpPath);
+        const TestUtil::EnvGuard xdg("XDG_RUNTIME_DIR");
         QCOMPARE(SingleInstance::lockFolder(), own);
         struct stat st;
         QCOMPARE(::lstat(QFile::encodeName(own).constData(), &st), 0);
@@ -303,8 +274,8 @@ void TestSingleInstance::lockFolderIsPrivate()
     {
         QVERIFY(QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                                           | QFile::ReadOther | QFile::ExeOther));
-        const EnvGuard tmp("TMPDIR", &tmpPath);
-        const EnvGuard xdg("XDG_RUNTIME_DIR", &runtimePath);
+        const TestUtil::EnvGuard tmp("TMPDIR", tmpPath);
+        const TestUtil::EnvGuard xdg("XDG_RUNTIME_DIR", runtimePath);
         QCOMPARE(SingleInstance::lockFolder(), own);
     }
 
@@ -312,8 +283,8 @@ void TestSingleInstance::lockFolderIsPrivate()
     QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
                                            | QFile::WriteOther | QFile::ExeOther));
     {
-        const EnvGuard tmp("TMPDIR", &tmpPath);
-        const EnvGuard xdg("XDG_RUNTIME_DIR", nullptr);
+        const TestUtil::EnvGuard tmp("TMPDIR", tmpPath);
+        const TestUtil::EnvGuard xdg("XDG_RUNTIME_DIR");
         const QString folder = SingleInstance::lockFolder();
         QVERIFY(folder != own);
         QVERIFY(folder.startsWith(QDir::homePath()) || folder.startsWith(qEnvironmentVariable("XDG_CACHE_HOME")));

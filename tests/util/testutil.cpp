@@ -60,3 +60,26 @@ bool writeFile(const QString& path, const QByteArray& data)
     return f.write(data) == data.size();
 }
 } // namespace TestUtil
+
+TestUtil::EnvGuard::EnvGuard(const char* name, const QByteArray& value)
+    : EnvGuard(name)
+{
+    qputenv(name, value);
+}
+
+TestUtil::EnvGuard::EnvGuard(const char* name)
+    : m_name(name)
+    , m_had(qEnvironmentVariableIsSet(name))
+    , m_old(qgetenv(name))
+{
+    qunsetenv(name);
+}
+
+TestUtil::EnvGuard::~EnvGuard()
+{
+    if (m_had) {
+        qputenv(m_name, m_old);
+    } else {
+        qunsetenv(m_name);
+    }
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QWidget>
 
@@ -20,4 +21,21 @@ QByteArray readFile(const QString& path);
 
 /// Writes a whole file, creating its folder; false on failure.
 bool writeFile(const QString& path, const QByteArray& data);
+
+/// Sets (or, without a value, unsets) an environment variable for the lifetime of the object, then puts back
+/// what was there before.
+class EnvGuard
+{
+public:
+    EnvGuard(const char* name, const QByteArray& value);
+    explicit EnvGuard(const char* name);
+    ~EnvGuard();
+    EnvGuard(const EnvGuard&) = delete;
+    EnvGuard& operator=(const EnvGuard&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
 } // namespace TestUtil
