@@ -129,51 +129,48 @@ QQDialog::QQDialog(QWidget* parent)
     const QQTree::IconSource iconSource = [this](int itemId) { return itemIcon(itemId); };
     const QRect treeArea(0, 160, W, H - 192);
 
-    iconTree = new QQTree(this);
-    iconTree->setObjectName(QStringLiteral("iconTree"));
-    iconTree->setIconSource(iconSource);
-    iconTree->setGeometry(treeArea);
+    // Each tree: its name, the icon source for its file items and its place.
+    const auto makeTree = [&](const char* name, const QRect& area) {
+        auto* tree = new QQTree(this);
+        tree->setObjectName(QLatin1String(name));
+        tree->setIconSource(iconSource);
+        tree->setGeometry(area);
+        return tree;
+    };
+
+    iconTree = makeTree("iconTree", treeArea);
     iconTree->installEventFilter(this);
-
-    siteTree = new QQTree(this);
-    siteTree->setObjectName(QStringLiteral("siteTree"));
-    siteTree->setIconSource(iconSource);
-    siteTree->setGeometry(treeArea);
+    siteTree = makeTree("siteTree", treeArea);
     siteTree->installEventFilter(this);
-
-    recentTree = new QQTree(this);
-    recentTree->setObjectName(QStringLiteral("recentTree"));
-    recentTree->setIconSource(iconSource);
-    recentTree->setGeometry(treeArea);
+    recentTree = makeTree("recentTree", treeArea);
     recentTree->addTeam(SingleGroup, QStringLiteral("最近打开"), 0, true);
     recentTree->setTeamHeight(SingleGroup, 0);
     recentTree->installEventFilter(this);
 
-    tabBar->addItem(iconTree->getScroll(),
-                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_highlight.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_check.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\desk.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\desk_gray.png"),
-                    QStringLiteral("图标管理"));
-    tabBar->addItem(siteTree->getScroll(),
-                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_highlight.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_check.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\site.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\site_gray.png"),
-                    QStringLiteral("网址管理"));
-    tabBar->addItem(recentTree->getScroll(),
-                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_highlight.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\main_tab_check.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\rectent.png"),
-                    QStringLiteral("Skins\\MainTabCtrl\\rectent_gray.png"),
-                    QStringLiteral("最近打开"));
+    const struct
+    {
+        QQTree* tree;
+        const char* icon;
+        const char* greyIcon;
+        const char* title;
+    } tabItems[] = {
+        {iconTree, "desk", "desk_gray", "图标管理"},
+        {siteTree, "site", "site_gray", "网址管理"},
+        {recentTree, "rectent", "rectent_gray", "最近打开"},
+    };
+    const QString tabImage = QStringLiteral("Skins\\MainTabCtrl\\%1.png");
+    for (const auto& item : tabItems) {
+        tabBar->addItem(item.tree->getScroll(),
+                        tabImage.arg(QLatin1String("main_tab_highlight")),
+                        tabImage.arg(QLatin1String("main_tab_check")),
+                        tabImage.arg(QLatin1String(item.icon)),
+                        tabImage.arg(QLatin1String(item.greyIcon)),
+                        QString::fromUtf8(item.title));
+    }
     tabBar->selectItem(1);
 
-    searchTree = new QQTree(this);
-    searchTree->setObjectName(QStringLiteral("searchTree"));
-    searchTree->setIconSource(iconSource);
-    searchTree->setGeometry(
-        QRect(treeArea.left(), treeArea.top() - 30, treeArea.width(), treeArea.height() + 30));
+    searchTree = makeTree("searchTree",
+                          QRect(treeArea.left(), treeArea.top() - 30, treeArea.width(), treeArea.height() + 30));
     searchTree->hide();
     searchTree->addTeam(SingleGroup, QStringLiteral("搜索结果"), 0, true);
     searchTree->setTeamHeight(SingleGroup, 0);
