@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QRadialGradient>
 
 namespace
@@ -25,17 +26,32 @@ QColor mix(const QColor& a, const QColor& b, qreal t)
                             float(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
 }
 
+/// The shape under `ridge` (a line from the left to the right edge), filled down to `bottom`.
+QPainterPath below(const QPainterPath& ridge, qreal bottom)
+{
+    QPainterPath path(ridge);
+    path.lineTo(ridge.currentPosition().x(), bottom);
+    path.lineTo(ridge.elementAt(0).x, bottom);
+    path.closeSubpath();
+    return path;
+}
+
+/// A ridge from the left to the right edge through the given points.
+QPainterPath ridge(std::initializer_list<QPointF> points)
+{
+    QPainterPath path;
+    path.addPolygon(QPolygonF(points));
+    return path;
+}
+
 /// A band from the left to the right edge whose top follows a gentle wave, filled down to `bottom`.
 QPainterPath wave(qreal baseY, qreal amplitude, qreal phase, qreal bottom)
 {
-    QPainterPath path;
+    QPainterPath top;
     const qreal w = SkinPainter::WindowWidth;
-    path.moveTo(0, bottom);
-    path.lineTo(0, baseY + amplitude * phase);
-    path.cubicTo(w * 0.3, baseY - amplitude, w * 0.55, baseY + amplitude * 1.4, w, baseY - amplitude * phase);
-    path.lineTo(w, bottom);
-    path.closeSubpath();
-    return path;
+    top.moveTo(0, baseY + amplitude * phase);
+    top.cubicTo(w * 0.3, baseY - amplitude, w * 0.55, baseY + amplitude * 1.4, w, baseY - amplitude * phase);
+    return below(top, bottom);
 }
 
 /// A cloud: a flat base with three bumps, fitted to the rectangle.
@@ -99,22 +115,14 @@ QImage SkinPainter::windowImage() const
     // Two faint waves of the accent low in the list area give it some depth; flat shapes rather than a glow,
     // because an almost transparent gradient shows bands.
     p.setPen(Qt::NoPen);
-    QPainterPath back;
-    back.moveTo(0, WindowHeight);
-    back.lineTo(0, 470);
+    QPainterPath back(QPointF(0, 470));
     back.cubicTo(90, 430, 170, 500, 270, 440);
-    back.lineTo(270, WindowHeight);
-    back.closeSubpath();
     p.setBrush(withAlpha(c.accent, 10));
-    p.drawPath(back);
-    QPainterPath front;
-    front.moveTo(0, WindowHeight);
-    front.lineTo(0, 510);
+    p.drawPath(below(back, WindowHeight));
+    QPainterPath front(QPointF(0, 510));
     front.cubicTo(80, 490, 180, 530, 270, 495);
-    front.lineTo(270, WindowHeight);
-    front.closeSubpath();
     p.setBrush(withAlpha(c.accent, 9));
-    p.drawPath(front);
+    p.drawPath(below(front, WindowHeight));
     return image;
 }
 
@@ -213,24 +221,16 @@ void SkinPainter::paintGreen(QPainter& p) const
 
     // Rolling hills.
     p.setPen(Qt::NoPen);
-    QPainterPath far;
-    far.moveTo(0, SkyHeight);
-    far.lineTo(0, 96);
+    QPainterPath far(QPointF(0, 96));
     far.cubicTo(60, 80, 120, 78, 170, 88);
     far.cubicTo(210, 96, 240, 76, 270, 74);
-    far.lineTo(270, SkyHeight);
-    far.closeSubpath();
     p.setBrush(withAlpha(c.decorDeep, 70));
-    p.drawPath(far);
-    QPainterPath near;
-    near.moveTo(0, SkyHeight);
-    near.lineTo(0, 100);
+    p.drawPath(below(far, SkyHeight));
+    QPainterPath near(QPointF(0, 100));
     near.cubicTo(70, 90, 140, 104, 200, 96);
     near.cubicTo(230, 92, 255, 90, 270, 92);
-    near.lineTo(270, SkyHeight);
-    near.closeSubpath();
     p.setBrush(withAlpha(c.decorDeep, 110));
-    p.drawPath(near);
+    p.drawPath(below(near, SkyHeight));
 
     // A sprig growing in from the right edge, below the title bar buttons and right of the clock text.
     QPainterPath stem;
@@ -307,32 +307,14 @@ void SkinPainter::paintNight(QPainter& p) const
     p.drawPath(disc.subtracted(bite));
 
     // Two ridges of hills: a far light one and a near dark one, low enough to stay under the clock text.
-    QPainterPath far;
-    far.moveTo(0, SkyHeight);
-    far.lineTo(0, 98);
-    far.lineTo(40, 90);
-    far.lineTo(78, 96);
-    far.lineTo(130, 86);
-    far.lineTo(175, 94);
-    far.lineTo(222, 82);
-    far.lineTo(270, 90);
-    far.lineTo(270, SkyHeight);
-    far.closeSubpath();
+    const QPainterPath far
+        = ridge({ { 0, 98 }, { 40, 90 }, { 78, 96 }, { 130, 86 }, { 175, 94 }, { 222, 82 }, { 270, 90 } });
     p.setBrush(withAlpha(c.decorDeep, 110));
-    p.drawPath(far);
-    QPainterPath near;
-    near.moveTo(0, SkyHeight);
-    near.lineTo(0, 100);
-    near.lineTo(54, 95);
-    near.lineTo(104, 100);
-    near.lineTo(160, 93);
-    near.lineTo(214, 99);
-    near.lineTo(248, 91);
-    near.lineTo(270, 95);
-    near.lineTo(270, SkyHeight);
-    near.closeSubpath();
+    p.drawPath(below(far, SkyHeight));
+    const QPainterPath near
+        = ridge({ { 0, 100 }, { 54, 95 }, { 104, 100 }, { 160, 93 }, { 214, 99 }, { 248, 91 }, { 270, 95 } });
     p.setBrush(withAlpha(c.decorDeep, 220));
-    p.drawPath(near);
+    p.drawPath(below(near, SkyHeight));
 }
 
 void SkinPainter::paintTabStrip(QPainter& p) const
