@@ -28,10 +28,8 @@ private slots:
     void itemOrderFollowsTableMaximum();
     void readsOfMissingRowsLeaveRecordUntouched_data();
     void readsOfMissingRowsLeaveRecordUntouched();
-    void swapItems_data();
-    void swapItems();
-    void swapTeams_data();
-    void swapTeams();
+    void swapOrders_data();
+    void swapOrders();
     void swapChangesBothOrNeither();
     void textsRoundTrip_data();
     void textsRoundTrip();
@@ -55,6 +53,7 @@ private slots:
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("data.db")); }
     int failOn(const QString& table, const QString& when);
+    int orderOf(bool group, int id);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     IconDatabase m_db;
@@ -190,68 +189,68 @@ void TestCatalogue::readsOfMissingRowsLeaveRecordUntouched()
     QCOMPARE(t.order_num, 6);
 }
 
-void TestCatalogue::swapItems_data()
+void TestCatalogue::swapOrders_data()
 {
+    QTest::addColumn<bool>("groups");
     QTest::addColumn<int>("orderA");
     QTest::addColumn<int>("orderB");
     QTest::addColumn<bool>("aExists");
     QTest::addColumn<bool>("bExists");
     QTest::addColumn<int>("expectedA");
     QTest::addColumn<int>("expectedB");
-    QTest::newRow("3 and 7") << 3 << 7 << true << true << 7 << 3;
-    QTest::newRow("neighbours") << 1 << 2 << true << true << 2 << 1;
-    QTest::newRow("first missing") << 3 << 7 << false << true << 3 << 7;
-    QTest::newRow("second missing") << 3 << 7 << true << false << 3 << 7;
-    QTest::newRow("equal orders") << 4 << 4 << true << true << 4 << 4;
+    for (const bool groups : { false, true }) {
+        const char* kind = groups ? "groups" : "items";
+        QTest::addRow("%s: 3 and 7", kind) << groups << 3 << 7 << true << true << 7 << 3;
+        QTest::addRow("%s: neighbours", kind) << groups << 1 << 2 << true << true << 2 << 1;
+        QTest::addRow("%s: first missing", kind) << groups << 3 << 7 << false << true << 3 << 7;
+        QTest::addRow("%s: second missing", kind) << groups << 3 << 7 << true << false << 3 << 7;
+        QTest::addRow("%s: equal orders", kind) << groups << 4 << 4 << true << true << 4 << 4;
+    }
 }
 
-void TestCatalogue::swapItems()
+// The order number of a group or an entry; -1 when there is no such row.
+int TestCatalogue::orderOf(bool group, int id)
 {
-    QFETCH(int, orderA);
-    QFETCH(int, orderB);
-    QFETCH(bool, aExists);
-    QFETCH(bool, bExists);
-    QFETCH(int, expectedA);
-    QFETCH(int, expectedB);
-    const int team = m_db.addTeam(QStringLiteral("t"), en_team_icon);
-    const int a = m_db.addItem(QStringLiteral("a"), QStringLiteral("/a"), team, en_team_icon);
-    const int b = m_db.addItem(QStringLiteral("b"), QStringLiteral("/b"), team, en_team_icon);
-    QVERIFY(m_db.execSql(QStringLiteral("update icon_item set order_num=%1 where id=%2").arg(orderA).arg(a)));
-    QVERIFY(m_db.execSql(QStringLiteral("update icon_item set order_num=%1 where id=%2").arg(orderB).arg(b)));
-    const int missing = 4242;
-    m_db.swapItemOrder(aExists ? a : missing, bExists ? b : missing);
+    if (group) {
+        TeamInfo info;
+        return m_db.getTeam(info, id) ? info.order_num : -1;
+    }
     IconItemInfo info;
-    QVERIFY(m_db.getItem(info, a));
-    QCOMPARE(info.order_num, expectedA);
-    QVERIFY(m_db.getItem(info, b));
-    QCOMPARE(info.order_num, expectedB);
-    QVERIFY(!m_db.getItem(info, missing));
+    return m_db.getItem(info, id) ? info.order_num : -1;
 }
 
-void TestCatalogue::swapTeams_data()
+void TestCatalogue::swapOrders()
 {
-    swapItems_data();
-}
-
-void TestCatalogue::swapTeams()
-{
+    QFETCH(bool, groups);
     QFETCH(int, orderA);
     QFETCH(int, orderB);
     QFETCH(bool, aExists);
     QFETCH(bool, bExists);
     QFETCH(int, expectedA);
     QFETCH(int, expectedB);
-    const int a = m_db.addTeam(QStringLiteral("a"), en_team_icon);
-    const int b = m_db.addTeam(QStringLiteral("b"), en_team_icon);
-    QVERIFY(m_db.execSql(QStringLiteral("update team set order_num=%1 where id=%2").arg(orderA).arg(a)));
-    QVERIFY(m_db.execSql(QStringLiteral("update team set order_num=%1 where id=%2").arg(orderB).arg(b)));
+    int a = 0;
+    int b = 0;
+    if (groups) {
+        a = m_db.addTeam(QStringLiteral("a"), en_team_icon);
+        b = m_db.addTeam(QStringLiteral("b"), en_team_icon);
+    } else {
+        const int team = m_db.addTeam(QStringLiteral("t"), en_team_icon);
+        a = m_db.addItem(QStringLiteral("a"), QStringLiteral("/a"), team, en_team_icon);
+        b = m_db.addItem(QStringLiteral("b"), QStringLiteral("/b"), team, en_team_icon);
+    }
+    const QString update = groups ? QStringLiteral("update team set order_num=%1 where id=%2")
+                                  : QStringLiteral("update icon_item set order_num=%1 where id=%2");
+    QVERIFY(m_db.execSql(update.arg(orderA).arg(a)));
+    QVERIFY(m_db.execSql(update.arg(orderB).arg(b)));
     const int missing = 4242;
-    m_db.swapTeamOrder(aExists ? a : missing, bExists ? b : missing);
-    TeamInfo info;
-    QVERIFY(m_db.getTeam(info, a));
-    QCOMPARE(info.order_num, expectedA);
-    QVERIFY(m_db.getTeam(info, b));
-    QCOMPARE(info.order_num, expectedB);
+    if (groups) {
+        m_db.swapTeamOrder(aExists ? a : missing, bExists ? b : missing);
+    } else {
+        m_db.swapItemOrder(aExists ? a : missing, bExists ? b : missing);
+    }
+    QCOMPARE(orderOf(groups, a), expectedA);
+    QCOMPARE(orderOf(groups, b), expectedB);
+    QCOMPARE(orderOf(groups, missing), -1);
 }
 
 void TestCatalogue::swapChangesBothOrNeither()
