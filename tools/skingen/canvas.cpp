@@ -17,6 +17,12 @@ QImage blank(int width, int height)
     return image;
 }
 
+QColor withAlpha(QColor c, int alpha)
+{
+    c.setAlpha(alpha);
+    return c;
+}
+
 void prepare(QPainter& painter)
 {
     painter.setRenderHint(QPainter::Antialiasing, true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QString>
 
@@ -10,6 +11,8 @@ namespace Canvas
 {
 /// A transparent premultiplied ARGB image of the given size.
 QImage blank(int width, int height);
+/// The colour with its alpha replaced.
+QColor withAlpha(QColor c, int alpha);
 /// Sets antialiasing and smooth scaling on a painter.
 void prepare(QPainter& painter);
 /// A blurred copy (three box passes, close to a Gaussian of the given radius in pixels).

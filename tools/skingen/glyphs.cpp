@@ -10,6 +10,8 @@
 
 namespace
 {
+using Canvas::withAlpha;
+
 /// Maps a design grid of gridW x gridH units onto the box for as long as it lives.
 class Grid
 {
@@ -28,12 +30,6 @@ public:
 private:
     QPainter& m_p;
 };
-
-QColor withAlpha(QColor c, int alpha)
-{
-    c.setAlpha(alpha);
-    return c;
-}
 
 QPen linePen(const QColor& color, qreal width)
 {

@@ -10,13 +10,9 @@
 
 namespace
 {
-constexpr int SkyHeight = 130;
+using Canvas::withAlpha;
 
-QColor withAlpha(QColor c, int alpha)
-{
-    c.setAlpha(alpha);
-    return c;
-}
+constexpr int SkyHeight = 130;
 
 QColor mix(const QColor& a, const QColor& b, qreal t)
 {
