@@ -13,15 +13,21 @@
 
 namespace
 {
+/// An image of `width` x `height` pixels drawn by `draw` into the whole of it.
+QImage picture(int width, int height, const std::function<void(QPainter&, const QRectF&)>& draw)
+{
+    QImage image = Canvas::blank(width, height);
+    QPainter p(&image);
+    Canvas::prepare(p);
+    draw(p, QRectF(0, 0, width, height));
+    p.end();
+    return image;
+}
+
 /// A square icon of `size` pixels drawn by `draw` into the whole square.
 QImage icon(int size, const std::function<void(QPainter&, const QRectF&)>& draw)
 {
-    QImage image = Canvas::blank(size, size);
-    QPainter p(&image);
-    Canvas::prepare(p);
-    draw(p, QRectF(0, 0, size, size));
-    p.end();
-    return image;
+    return picture(size, size, draw);
 }
 
 QImage lineIcon(void (*glyph)(QPainter&, const QRectF&, const QColor&), const QColor& color)
@@ -172,8 +178,8 @@ bool SkinGenerator::writeSkins(const QString& outDir)
 
     // Application icon, logo and the icon theme sizes.
     put(appIcon(64), QStringLiteral("icon/default.png"));
-    put(icon(50, [](QPainter& p, const QRectF& box) { Glyphs::appMark(p, box, true); }),
-        QStringLiteral("icon/office.png"));
+    const QImage logo = icon(50, [](QPainter& p, const QRectF& box) { Glyphs::appMark(p, box, true); });
+    put(logo, QStringLiteral("icon/office.png"));
     for (int size : { 16, 24, 32, 48, 64, 128, 256 })
         put(appIcon(size), QStringLiteral("icon/hicolor/%1x%1/apps/org.brisko.Brisko.png").arg(size));
 
@@ -206,7 +212,6 @@ bool SkinGenerator::writeSkins(const QString& outDir)
     put(icon(24, Glyphs::notepadTile), QStringLiteral("icon/note.png"));
 
     // The four skins.
-    const QImage logo = icon(50, [](QPainter& p, const QRectF& box) { Glyphs::appMark(p, box, true); });
     for (int n = 1; n <= 4; ++n) {
         const SkinPainter skin(SkinPalette::forSkin(n));
         put(skin.windowImage(), QStringLiteral("main_bg/%1/main_bg_bottom.png").arg(n));
@@ -235,12 +240,8 @@ bool SkinGenerator::writeResources(const QString& resDir)
     int number = 1;
     for (bool up : { true, false }) {
         for (const QColor& c : { arrow, arrowHover }) {
-            QImage image = Canvas::blank(10, 9);
-            QPainter p(&image);
-            Canvas::prepare(p);
-            Glyphs::scrollArrow(p, QRectF(0, 0, 10, 9), up, c);
-            p.end();
-            put(image, QStringLiteral("scroll/%1.png").arg(number++));
+            put(picture(10, 9, [&](QPainter& p, const QRectF& box) { Glyphs::scrollArrow(p, box, up, c); }),
+                QStringLiteral("scroll/%1.png").arg(number++));
         }
     }
 
