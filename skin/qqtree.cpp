@@ -1230,12 +1230,8 @@ bool QQTree::takesDrop(const QMimeData* mime) const
 
 void QQTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (takesDrop(event->mimeData())) {
-        chooseDropAction(event);
-        d->setDropTarget(event->position().toPoint());
-    } else {
-        event->ignore();
-    }
+    // Entering is answered like the first move: the same check, action and drop target.
+    dragMoveEvent(event);
 }
 
 void QQTree::dragMoveEvent(QDragMoveEvent* event)
