@@ -20,6 +20,22 @@ constexpr int kButtonTop = 3;
 constexpr int kButtonRight = 4;
 constexpr int kTitleLeft = 10;
 
+/// The background picture named by a skin path, or none for an empty path.
+QPixmap backgroundPixmap(const QString& path)
+{
+    return path.isEmpty() ? QPixmap() : SkinPath::pixmap(SkinPath::resolve(path, QStringLiteral(".png")));
+}
+
+/// `source` stretched to `device` pixels, kept in `cache` until the size asked for changes.
+const QPixmap& stretched(const QPixmap& source, QPixmap& cache, const QSize& device, qreal dpr)
+{
+    if (cache.size() != device) {
+        cache = source.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        cache.setDevicePixelRatio(dpr);
+    }
+    return cache;
+}
+
 const QString& baseStyleSheet()
 {
     static const QString sheet = [] {
@@ -216,7 +232,7 @@ void BaseWindow::showMinBtn(bool show)
 
 void BaseWindow::setBg(const QString& path)
 {
-    d->bg = path.isEmpty() ? QPixmap() : SkinPath::pixmap(SkinPath::resolve(path, QStringLiteral(".png")));
+    d->bg = backgroundPixmap(path);
     d->bgScaled = QPixmap();
     d->titleColorValid = false;
     update();
@@ -224,7 +240,7 @@ void BaseWindow::setBg(const QString& path)
 
 void BaseWindow::setBg2(const QString& path)
 {
-    d->bg2 = path.isEmpty() ? QPixmap() : SkinPath::pixmap(SkinPath::resolve(path, QStringLiteral(".png")));
+    d->bg2 = backgroundPixmap(path);
     d->bg2Scaled = QPixmap();
     d->titleColorValid = false;
     update();
@@ -401,22 +417,12 @@ void BaseWindow::paintEvent(QPaintEvent*)
     p.fillRect(r, d->bgColor);
     const qreal dpr = devicePixelRatioF();
     if (!d->bg.isNull()) {
-        const QSize device = r.size() * dpr;
-        if (d->bgScaled.size() != device) {
-            d->bgScaled = d->bg.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            d->bgScaled.setDevicePixelRatio(dpr);
-        }
-        p.drawPixmap(0, 0, d->bgScaled);
+        p.drawPixmap(0, 0, stretched(d->bg, d->bgScaled, r.size() * dpr, dpr));
     }
     if (!d->bg2.isNull()) {
         // The band keeps its own height and is stretched to the window's width.
         const int bandHeight = qRound(d->bg2.height() / d->bg2.devicePixelRatio());
-        const QSize device = QSize(r.width(), bandHeight) * dpr;
-        if (d->bg2Scaled.size() != device) {
-            d->bg2Scaled = d->bg2.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            d->bg2Scaled.setDevicePixelRatio(dpr);
-        }
-        p.drawPixmap(0, 0, d->bg2Scaled);
+        p.drawPixmap(0, 0, stretched(d->bg2, d->bg2Scaled, QSize(r.width(), bandHeight) * dpr, dpr));
     }
 
     if (!d->titleColorValid) {
