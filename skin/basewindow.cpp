@@ -23,7 +23,7 @@ constexpr int kTitleLeft = 10;
 /// The background picture named by a skin path, or none for an empty path.
 QPixmap backgroundPixmap(const QString& path)
 {
-    return path.isEmpty() ? QPixmap() : SkinPath::pixmap(SkinPath::resolve(path, QStringLiteral(".png")));
+    return SkinPath::pixmap(SkinPath::resolve(path, QStringLiteral(".png")));
 }
 
 /// `source` stretched to `device` pixels, kept in `cache` until the size asked for changes.

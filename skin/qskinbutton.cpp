@@ -49,8 +49,8 @@ void QSkinButton::setImg(const QString& normal)
 void QSkinButton::setImg(const QString& normal, const QString& hover, const QString& pressed)
 {
     d->normal = SkinPath::pixmap(normal);
-    d->hover = hover.isEmpty() ? QPixmap() : SkinPath::pixmap(hover);
-    d->pressed = pressed.isEmpty() ? QPixmap() : SkinPath::pixmap(pressed);
+    d->hover = SkinPath::pixmap(hover);
+    d->pressed = SkinPath::pixmap(pressed);
     updateGeometry();
     update();
 }

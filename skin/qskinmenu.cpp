@@ -262,7 +262,7 @@ QSkinMenu::~QSkinMenu()
 
 void QSkinMenu::addItem(int id, const QString& text, const QString& icon)
 {
-    d->items.append(MenuItem { id, text, icon.isEmpty() ? QPixmap() : SkinPath::pixmap(icon) });
+    d->items.append(MenuItem { id, text, SkinPath::pixmap(icon) });
 }
 
 int QSkinMenu::count() const
