@@ -147,6 +147,14 @@ dismiss_and_wait()
     return 1
 }
 
+# dismiss_expect_exit <window> <pid> <who>: dismisses the notice and fails unless the process then ends with
+# exit code 0.
+dismiss_expect_exit()
+{
+    dismiss_and_wait "$1" "$2" || fail "$3 did not end after its notice was dismissed"
+    [ "$EXIT_CODE" = 0 ] || fail "$3 ended with exit code $EXIT_CODE"
+}
+
 # geometry <window>: prints "width height x y" of the window.
 geometry()
 {

@@ -16,8 +16,7 @@ expect_running "$third" "the third copy"
 [ -z "$(xdotool search --all --onlyvisible --pid "$third" --name '.*' 2>/dev/null)" ] \
     || fail "the third copy showed a window while the second copy's notice was open"
 
-dismiss_and_wait "$n2" "$second" || fail "the second copy did not end"
-[ "$EXIT_CODE" = 0 ] || fail "the second copy ended with exit code $EXIT_CODE"
+dismiss_expect_exit "$n2" "$second" "the second copy"
 
 n3=$(wait_window "$third" "$NOTICE") || fail "the third copy showed no notice after the second ended"
 [ -z "$(find_window "$third" "$TITLE")" ] || fail "the third copy opened a main window"
@@ -27,7 +26,6 @@ kill -9 "$third"
 wait_exit "$third" || fail "the killed copy did not end"
 start_brisko fourth
 n4=$(wait_window "$fourth" "$NOTICE") || fail "a copy started after a killed notice showed no notice"
-dismiss_and_wait "$n4" "$fourth" || fail "the fourth copy did not end"
-[ "$EXIT_CODE" = 0 ] || fail "the fourth copy ended with exit code $EXIT_CODE"
+dismiss_expect_exit "$n4" "$fourth" "the fourth copy"
 expect_running "$first" "the first copy"
 log "ok"
