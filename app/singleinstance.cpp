@@ -70,8 +70,8 @@ bool tryTake(QLockFile& lock, const QString& path)
 
 SingleInstance::SingleInstance(const QString& folder)
     : m_folder(folder.isEmpty() ? lockFolder() : folder)
-    , m_gate(makeLock(m_folder + QLatin1String("/JAMKey.lock")))
-    , m_instance(makeLock(m_folder + QLatin1String("/Shelfmate_Object.lock")))
+    , m_gate(makeLock(gatePath()))
+    , m_instance(makeLock(instancePath()))
 {
 }
 

@@ -42,7 +42,7 @@ public:
     static QString lockFolder();
 
 private:
-    QString m_folder;
+    QString m_folder; // first: the lock files are named from it
     std::unique_ptr<QLockFile> m_gate;
     std::unique_ptr<QLockFile> m_instance;
 };
