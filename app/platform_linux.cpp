@@ -206,15 +206,16 @@ QIcon providerIcon(const QFileInfo& info)
     return provider.icon(info);
 }
 
-QStringList installedProgram(const QStringList& candidates)
+/// Starts the first of the candidate programs that is installed; false when none is (or it cannot start).
+bool startFirstInstalled(const QStringList& candidates)
 {
     for (const QString& name : candidates) {
         const QString path = QStandardPaths::findExecutable(name);
         if (!path.isEmpty()) {
-            return {path};
+            return QProcess::startDetached(path, {});
         }
     }
-    return {};
+    return false;
 }
 } // namespace
 
@@ -322,17 +323,12 @@ DroppedFile describeDroppedFile(const QString& localPath)
     if (target.isEmpty() || !QFileInfo::exists(target)) {
         return result;
     }
+    // A launcher is named as the desktop shows it (when it has a name).
     QHash<QString, QString> keys;
-    if (isApplicationEntry(target, &keys)) {
-        const QString name = localisedValue(keys, QStringLiteral("Name"));
-        result.ok = true;
-        result.launcher = true;
-        result.name = name.isEmpty() ? withoutExtension(ownName) : name;
-        result.path = target;
-        return result;
-    }
+    result.launcher = isApplicationEntry(target, &keys);
+    const QString name = result.launcher ? localisedValue(keys, QStringLiteral("Name")) : QString();
     result.ok = true;
-    result.name = withoutExtension(ownName);
+    result.name = name.isEmpty() ? withoutExtension(ownName) : name;
     result.path = target;
     return result;
 }
@@ -436,26 +432,24 @@ void setOpenHandler(std::function<bool(const QString& target)> handler)
 
 bool startCalculator()
 {
-    const QStringList program = installedProgram({QStringLiteral("gnome-calculator"),
-                                                  QStringLiteral("kcalc"),
-                                                  QStringLiteral("galculator"),
-                                                  QStringLiteral("mate-calc"),
-                                                  QStringLiteral("qalculate-gtk"),
-                                                  QStringLiteral("xcalc")});
-    return !program.isEmpty() && QProcess::startDetached(program.first(), {});
+    return startFirstInstalled({QStringLiteral("gnome-calculator"),
+                                QStringLiteral("kcalc"),
+                                QStringLiteral("galculator"),
+                                QStringLiteral("mate-calc"),
+                                QStringLiteral("qalculate-gtk"),
+                                QStringLiteral("xcalc")});
 }
 
 bool startTextEditor()
 {
-    const QStringList program = installedProgram({QStringLiteral("gnome-text-editor"),
-                                                  QStringLiteral("gedit"),
-                                                  QStringLiteral("kate"),
-                                                  QStringLiteral("kwrite"),
-                                                  QStringLiteral("mousepad"),
-                                                  QStringLiteral("xed"),
-                                                  QStringLiteral("pluma"),
-                                                  QStringLiteral("featherpad")});
-    return !program.isEmpty() && QProcess::startDetached(program.first(), {});
+    return startFirstInstalled({QStringLiteral("gnome-text-editor"),
+                                QStringLiteral("gedit"),
+                                QStringLiteral("kate"),
+                                QStringLiteral("kwrite"),
+                                QStringLiteral("mousepad"),
+                                QStringLiteral("xed"),
+                                QStringLiteral("pluma"),
+                                QStringLiteral("featherpad")});
 }
 
 bool createDesktopShortcut(const QString& name, const QString& target)
