@@ -767,6 +767,14 @@ void reportWrite(bool ok)
     }
 }
 
+void readTeamRow(QSqlQuery* q, TeamInfo& t)
+{
+    t.id = q->value(0).toInt();
+    t.name = q->value(1).toString();
+    t.ttype = q->value(2).toInt();
+    t.order_num = q->value(3).toInt();
+}
+
 void readTeams(QSqlQuery* q, QList<TeamInfo>& list)
 {
     if (!q) {
@@ -774,10 +782,7 @@ void readTeams(QSqlQuery* q, QList<TeamInfo>& list)
     }
     while (q->next()) {
         TeamInfo t;
-        t.id = q->value(0).toInt();
-        t.name = q->value(1).toString();
-        t.ttype = q->value(2).toInt();
-        t.order_num = q->value(3).toInt();
+        readTeamRow(q, t);
         list.append(std::move(t));
     }
     q->finish();
@@ -863,10 +868,7 @@ bool IconDatabase::getTeam(TeamInfo& info, int id)
     }
     const bool found = q->next();
     if (found) {
-        info.id = q->value(0).toInt();
-        info.name = q->value(1).toString();
-        info.ttype = q->value(2).toInt();
-        info.order_num = q->value(3).toInt();
+        readTeamRow(q, info);
     }
     q->finish();
     return found;
