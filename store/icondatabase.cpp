@@ -373,24 +373,9 @@ struct IconDatabase::Shared
         return result;
     }
 
-    /// Runs a prepared statement with the given values; the statement is reset afterwards.
-    bool write(const QString& sql, const QVariantList& values)
-    {
-        batchMaxOrder.clear();
-        QSqlQuery* q = statement(sql);
-        if (!q) {
-            return false;
-        }
-        for (int i = 0; i < values.size(); ++i) {
-            q->bindValue(i, values.at(i));
-        }
-        const bool ok = q->exec();
-        q->finish();
-        return ok;
-    }
-
-    /// Runs a prepared select; the caller reads the rows and calls finish().
-    QSqlQuery* select(const QString& sql, const QVariantList& values)
+    /// Runs a prepared statement with the given values; the caller reads the rows (if any) and calls finish().
+    /// Nullptr when it could not be prepared or run.
+    QSqlQuery* execute(const QString& sql, const QVariantList& values)
     {
         QSqlQuery* q = statement(sql);
         if (!q) {
@@ -406,10 +391,22 @@ struct IconDatabase::Shared
         return q;
     }
 
+    /// Runs a prepared statement that returns no rows; the statement is reset afterwards.
+    bool write(const QString& sql, const QVariantList& values)
+    {
+        batchMaxOrder.clear();
+        QSqlQuery* q = execute(sql, values);
+        if (!q) {
+            return false;
+        }
+        q->finish();
+        return true;
+    }
+
     /// The first column of the first row of a select as an integer; 0 when there is none.
     int selectInt(const QString& sql)
     {
-        QSqlQuery* q = select(sql, {});
+        QSqlQuery* q = execute(sql, {});
         if (!q) {
             return 0;
         }
@@ -434,19 +431,13 @@ struct IconDatabase::Shared
         }
         const int order = maximum + 1;
         values.append(order);
-        QSqlQuery* q = statement(insertSql);
+        QSqlQuery* q = execute(insertSql, values);
         if (!q) {
             return 0;
         }
-        for (int i = 0; i < values.size(); ++i) {
-            q->bindValue(i, values.at(i));
-        }
-        int id = 0;
-        if (q->exec()) {
-            id = q->lastInsertId().toInt();
-            if (inBatch) {
-                batchMaxOrder[maxSql] = order;
-            }
+        const int id = q->lastInsertId().toInt();
+        if (inBatch) {
+            batchMaxOrder[maxSql] = order;
         }
         q->finish();
         return id;
@@ -455,7 +446,7 @@ struct IconDatabase::Shared
     /// Applies the logged name changes to the search index; true when the index is up to date.
     bool syncSearchIndex()
     {
-        QSqlQuery* q = select(QStringLiteral("select exists(select 1 from icon_item_search_log)"), {});
+        QSqlQuery* q = execute(QStringLiteral("select exists(select 1 from icon_item_search_log)"), {});
         if (!q) {
             return false;
         }
@@ -838,7 +829,7 @@ bool IconDatabase::Shared::listItems(const QString& sql, const QVariantList& val
         return rc == SQLITE_DONE;
     }
 #endif
-    return readItems(select(sql, values), list);
+    return readItems(execute(sql, values), list);
 }
 
 // ---- Groups
@@ -862,7 +853,7 @@ void IconDatabase::deleteTeam(int id)
 
 bool IconDatabase::getTeam(TeamInfo& info, int id)
 {
-    QSqlQuery* q = d->select(QStringLiteral("select * from team where id=?"), { id });
+    QSqlQuery* q = d->execute(QStringLiteral("select * from team where id=?"), { id });
     if (!q) {
         return false;
     }
@@ -876,7 +867,7 @@ bool IconDatabase::getTeam(TeamInfo& info, int id)
 
 void IconDatabase::getTeamsByType(QList<TeamInfo>& list, int ttype)
 {
-    readTeams(d->select(QStringLiteral("select * from team where ttype=? order by order_num"), { ttype }), list);
+    readTeams(d->execute(QStringLiteral("select * from team where ttype=? order by order_num"), { ttype }), list);
 }
 
 // ---- Entries
@@ -913,7 +904,7 @@ void IconDatabase::setItemLastTime(int id, int time)
 
 bool IconDatabase::getItem(IconItemInfo& info, int id)
 {
-    QSqlQuery* q = d->select(QStringLiteral("select * from icon_item where id=?"), { id });
+    QSqlQuery* q = d->execute(QStringLiteral("select * from icon_item where id=?"), { id });
     if (!q) {
         return false;
     }
