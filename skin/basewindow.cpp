@@ -26,16 +26,6 @@ QPixmap backgroundPixmap(const QString& path)
     return SkinPath::pixmap(SkinPath::resolve(path, QStringLiteral(".png")));
 }
 
-/// `source` stretched to `device` pixels, kept in `cache` until the size asked for changes.
-const QPixmap& stretched(const QPixmap& source, QPixmap& cache, const QSize& device, qreal dpr)
-{
-    if (cache.size() != device) {
-        cache = source.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        cache.setDevicePixelRatio(dpr);
-    }
-    return cache;
-}
-
 const QString& baseStyleSheet()
 {
     static const QString sheet = [] {
@@ -417,12 +407,12 @@ void BaseWindow::paintEvent(QPaintEvent*)
     p.fillRect(r, d->bgColor);
     const qreal dpr = devicePixelRatioF();
     if (!d->bg.isNull()) {
-        p.drawPixmap(0, 0, stretched(d->bg, d->bgScaled, r.size() * dpr, dpr));
+        p.drawPixmap(0, 0, SkinPath::stretched(d->bg, d->bgScaled, r.size() * dpr, dpr));
     }
     if (!d->bg2.isNull()) {
         // The band keeps its own height and is stretched to the window's width.
         const int bandHeight = qRound(d->bg2.height() / d->bg2.devicePixelRatio());
-        p.drawPixmap(0, 0, stretched(d->bg2, d->bg2Scaled, QSize(r.width(), bandHeight) * dpr, dpr));
+        p.drawPixmap(0, 0, SkinPath::stretched(d->bg2, d->bg2Scaled, QSize(r.width(), bandHeight) * dpr, dpr));
     }
 
     if (!d->titleColorValid) {

@@ -86,12 +86,7 @@ void QSkinLabel::paintEvent(QPaintEvent*)
         if (target == d->image.size() && dpr == 1.0) {
             p.drawPixmap(r.topLeft(), d->image);
         } else {
-            const QSize device = target * dpr;
-            if (d->scaled.size() != device) {
-                d->scaled = d->image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-                d->scaled.setDevicePixelRatio(dpr);
-            }
-            p.drawPixmap(r.topLeft(), d->scaled);
+            p.drawPixmap(r.topLeft(), SkinPath::stretched(d->image, d->scaled, target * dpr, dpr));
         }
     }
     if (!d->text.isEmpty()) {

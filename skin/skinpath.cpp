@@ -84,6 +84,15 @@ QPixmap pixmap(const QString& designPath)
     return pm;
 }
 
+const QPixmap& stretched(const QPixmap& source, QPixmap& cache, const QSize& device, qreal dpr)
+{
+    if (cache.size() != device) {
+        cache = source.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        cache.setDevicePixelRatio(dpr);
+    }
+    return cache;
+}
+
 void clearCache()
 {
     pixmapCache().clear();

@@ -14,6 +14,10 @@ QString resolve(const QString& designPath, const QString& defaultSuffix = QStrin
 /// Loads the image of a design-style path (cached); a null pixmap when it is missing.
 QPixmap pixmap(const QString& designPath);
 
+/// `source` stretched to `device` pixels with `dpr` as its device pixel ratio, kept in `cache` and drawn again
+/// only when the size asked for changes; the caller empties `cache` when `source` changes.
+const QPixmap& stretched(const QPixmap& source, QPixmap& cache, const QSize& device, qreal dpr);
+
 /// Forgets every cached image (for a program that rewrites its skin files while it runs).
 void clearCache();
 } // namespace SkinPath
