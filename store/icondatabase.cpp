@@ -766,19 +766,6 @@ void readTeamRow(QSqlQuery* q, TeamInfo& t)
     t.order_num = q->value(3).toInt();
 }
 
-void readTeams(QSqlQuery* q, QList<TeamInfo>& list)
-{
-    if (!q) {
-        return;
-    }
-    while (q->next()) {
-        TeamInfo t;
-        readTeamRow(q, t);
-        list.append(std::move(t));
-    }
-    q->finish();
-}
-
 void readItemRow(QSqlQuery* q, IconItemInfo& i)
 {
     i.id = q->value(0).toInt();
@@ -790,19 +777,37 @@ void readItemRow(QSqlQuery* q, IconItemInfo& i)
     i.ttype = q->value(6).toInt();
 }
 
-bool readItems(QSqlQuery* q, QList<IconItemInfo>& list)
+/// Appends every row of a run select to `list`, read with `readRow`, and finishes the select. False without a
+/// select or when reading failed.
+template <typename Info>
+bool readRows(QSqlQuery* q, QList<Info>& list, void (*readRow)(QSqlQuery*, Info&))
 {
     if (!q) {
         return false;
     }
     while (q->next()) {
-        IconItemInfo i;
-        readItemRow(q, i);
-        list.append(std::move(i));
+        Info info;
+        readRow(q, info);
+        list.append(std::move(info));
     }
     const bool ok = !q->lastError().isValid();
     q->finish();
     return ok;
+}
+
+/// Reads the first row of a run select into `info` (untouched when there is none) and finishes the select.
+template <typename Info>
+bool readFirstRow(QSqlQuery* q, Info& info, void (*readRow)(QSqlQuery*, Info&))
+{
+    if (!q) {
+        return false;
+    }
+    const bool found = q->next();
+    if (found) {
+        readRow(q, info);
+    }
+    q->finish();
+    return found;
 }
 } // namespace
 
@@ -829,7 +834,7 @@ bool IconDatabase::Shared::listItems(const QString& sql, const QVariantList& val
         return rc == SQLITE_DONE;
     }
 #endif
-    return readItems(execute(sql, values), list);
+    return readRows(execute(sql, values), list, readItemRow);
 }
 
 // ---- Groups
@@ -853,21 +858,14 @@ void IconDatabase::deleteTeam(int id)
 
 bool IconDatabase::getTeam(TeamInfo& info, int id)
 {
-    QSqlQuery* q = d->execute(QStringLiteral("select * from team where id=?"), { id });
-    if (!q) {
-        return false;
-    }
-    const bool found = q->next();
-    if (found) {
-        readTeamRow(q, info);
-    }
-    q->finish();
-    return found;
+    return readFirstRow(d->execute(QStringLiteral("select * from team where id=?"), { id }), info, readTeamRow);
 }
 
 void IconDatabase::getTeamsByType(QList<TeamInfo>& list, int ttype)
 {
-    readTeams(d->execute(QStringLiteral("select * from team where ttype=? order by order_num"), { ttype }), list);
+    readRows(d->execute(QStringLiteral("select * from team where ttype=? order by order_num"), { ttype }),
+             list,
+             readTeamRow);
 }
 
 // ---- Entries
@@ -904,16 +902,7 @@ void IconDatabase::setItemLastTime(int id, int time)
 
 bool IconDatabase::getItem(IconItemInfo& info, int id)
 {
-    QSqlQuery* q = d->execute(QStringLiteral("select * from icon_item where id=?"), { id });
-    if (!q) {
-        return false;
-    }
-    const bool found = q->next();
-    if (found) {
-        readItemRow(q, info);
-    }
-    q->finish();
-    return found;
+    return readFirstRow(d->execute(QStringLiteral("select * from icon_item where id=?"), { id }), info, readItemRow);
 }
 
 void IconDatabase::getTeamItems(QList<IconItemInfo>& list, int team_id)
