@@ -2,6 +2,7 @@
 // folder, empty and damaged files, older databases without the indexes, and connections shared by copies.
 #include "icondatabase.h"
 #include "storetestutil.h"
+#include "testutil.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,18 +20,6 @@ using StoreTest::withConnection;
 
 namespace
 {
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
 QStringList columns(const QString& path, const QString& table)
 {
     QStringList names;
@@ -158,7 +147,7 @@ void TestDatabaseOpen::placement()
         QVERIFY(QDir().mkpath(dataFolder));
     } else if (before == QLatin1String("empty file")) {
         QVERIFY(QDir().mkpath(dataFolder));
-        QVERIFY(writeAll(dbPath(), QByteArray()));
+        QVERIFY(TestUtil::writeFile(dbPath(), QByteArray()));
     } else if (before == QLatin1String("catalogue")) {
         IconDatabase own;
         own.openDatabaseAt(dbPath(), QString());
@@ -240,7 +229,7 @@ void TestDatabaseOpen::damagedFileIsLeftUntouched()
 {
     QFETCH(QByteArray, content);
     QVERIFY(QDir().mkpath(QFileInfo(dbPath()).absolutePath()));
-    QVERIFY(writeAll(dbPath(), content));
+    QVERIFY(TestUtil::writeFile(dbPath(), content));
     QVERIFY(QDir::setCurrent(m_work->path()));
     QVERIFY(QFile::copy(m_runtimeTemplate, m_work->filePath(QStringLiteral("data.db"))));
     const QStringList filesBefore = QDir(QFileInfo(dbPath()).absolutePath()).entryList(QDir::Files);
@@ -287,7 +276,7 @@ void TestDatabaseOpen::damagedFileIsLeftUntouched()
     db.execSql(QStringLiteral("vacuum"));
     db = IconDatabase();
 
-    QCOMPARE(readAll(dbPath()), content);
+    QCOMPARE(TestUtil::readFile(dbPath()), content);
     QCOMPARE(QDir(QFileInfo(dbPath()).absolutePath()).entryList(QDir::Files), filesBefore);
 
     // Opening again (the next run) changes nothing either.
@@ -295,7 +284,7 @@ void TestDatabaseOpen::damagedFileIsLeftUntouched()
     IconDatabase again;
     again.openDatabaseAt(dbPath(), m_runtimeTemplate);
     QCOMPARE(again.state(), IconDatabase::State::NotADatabase);
-    QCOMPARE(readAll(dbPath()), content);
+    QCOMPARE(TestUtil::readFile(dbPath()), content);
 }
 
 void TestDatabaseOpen::unusablePaths_data()
@@ -318,7 +307,7 @@ void TestDatabaseOpen::unusablePaths()
         QVERIFY(QDir().mkpath(path));
         QTest::ignoreMessage(QtDebugMsg, "open db error!");
     } else {
-        QVERIFY(writeAll(folder, QByteArray("not a folder")));
+        QVERIFY(TestUtil::writeFile(folder, QByteArray("not a folder")));
         QTest::ignoreMessage(QtDebugMsg, "copy file error!");
         QTest::ignoreMessage(QtDebugMsg, "open db error!");
     }
@@ -329,7 +318,7 @@ void TestDatabaseOpen::unusablePaths()
     QVERIFY(!db.errorText().isEmpty());
     QCOMPARE(db.addTeam(QStringLiteral("t"), en_team_icon), 0);
     if (kind != QLatin1String("folder")) {
-        QCOMPARE(readAll(folder), QByteArray("not a folder"));
+        QCOMPARE(TestUtil::readFile(folder), QByteArray("not a folder"));
     }
 }
 
