@@ -1,6 +1,7 @@
 #include "qskinfun.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QStringList>
 
 bool QSkinFun::hasMSFont()
@@ -18,4 +19,19 @@ bool QSkinFun::hasMSFont()
         }
     }
     return false;
+}
+
+QFont QSkinFun::appFont()
+{
+    QFont font = QGuiApplication::font();
+    font.setPointSize(9);
+    if (hasMSFont()) {
+        font.setFamilies({ QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei") });
+    } else {
+        font.setFamilies({ QStringLiteral("宋体"),
+                           QStringLiteral("SimSun"),
+                           QStringLiteral("WenQuanYi Micro Hei"),
+                           QStringLiteral("Noto Sans CJK SC") });
+    }
+    return font;
 }

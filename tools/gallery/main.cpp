@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QTimer>
 
 #include <cstdio>
@@ -20,17 +19,7 @@ int main(int argc, char* argv[])
     // The Skins images lie beside the program, as they do beside Brisko itself.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
 
-    QFont font = QApplication::font();
-    font.setPointSize(9);
-    if (QSkinFun::hasMSFont()) {
-        font.setFamilies({ QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei") });
-    } else {
-        font.setFamilies({ QStringLiteral("宋体"),
-                           QStringLiteral("SimSun"),
-                           QStringLiteral("WenQuanYi Micro Hei"),
-                           QStringLiteral("Noto Sans CJK SC") });
-    }
-    QApplication::setFont(font);
+    QApplication::setFont(QSkinFun::appFont());
 
     // Options: --screenshot <file.png> renders and exits; --skin <1-4> starts with that background skin.
     const QStringList args = app.arguments().mid(1);
