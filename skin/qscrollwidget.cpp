@@ -23,6 +23,17 @@ const char* const kFallbackBarStyle = "QScrollBar:vertical{background:transparen
                                       "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0;}"
                                       "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical"
                                       "{background:transparent;}";
+
+/// The scroll bar style, read from the resources once for every scroll widget.
+const QString& barStyleSheet()
+{
+    static const QString sheet = [] {
+        QFile qss(QStringLiteral(":/res/qss/scrollbar.qss"));
+        return qss.open(QIODevice::ReadOnly) ? QString::fromUtf8(qss.readAll())
+                                             : QString::fromLatin1(kFallbackBarStyle);
+    }();
+    return sheet;
+}
 } // namespace
 
 /// The scroll area of a QScrollWidget. It holds no widget of its own (so QScrollArea leaves the scroll bar
@@ -78,12 +89,7 @@ QScrollWidget::QScrollWidget(QWidget* parent)
     area->viewport()->setAutoFillBackground(false);
 
     QScrollBar* bar = area->verticalScrollBar();
-    QFile qss(QStringLiteral(":/res/qss/scrollbar.qss"));
-    if (qss.open(QIODevice::ReadOnly)) {
-        bar->setStyleSheet(QString::fromUtf8(qss.readAll()));
-    } else {
-        bar->setStyleSheet(QString::fromLatin1(kFallbackBarStyle));
-    }
+    bar->setStyleSheet(barStyleSheet());
     bar->setSingleStep(kSingleStep);
     bar->setRange(0, 0);
     connect(bar, &QScrollBar::valueChanged, this, [this](int value) { scrollOffsetChanged(value); });
