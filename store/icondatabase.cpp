@@ -471,8 +471,10 @@ struct IconDatabase::Shared
     /// read before the failure stay appended).
     bool listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
 
+    /// Records why the catalogue cannot be used, and says so in the debug output.
     void fail(State s, const QString& text)
     {
+        qDebug("open db error!");
         state = s;
         errorText = text;
     }
@@ -528,7 +530,6 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
         const QString folder = QFileInfo(s.path).absolutePath();
         if (!QDir().mkpath(folder)) {
             qDebug("copy file error!");
-            qDebug("open db error!");
             s.fail(State::NoFolder,
                    QStringLiteral("无法创建目录数据库所在的文件夹 %1，目录无法保存。")
                        .arg(QDir::toNativeSeparators(folder)));
@@ -551,20 +552,17 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
     QFileInfo info(s.path);
     if (info.exists()) {
         if (info.isDir()) {
-            qDebug("open db error!");
             s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：该路径是一个文件夹。").arg(shownPath));
             return;
         }
         QFile file(s.path);
         if (!file.open(QIODevice::ReadOnly)) {
-            qDebug("open db error!");
             s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：没有读取该文件的权限。").arg(shownPath));
             return;
         }
         const QByteArray header = file.read(16);
         file.close();
         if (!header.isEmpty() && header != QByteArray("SQLite format 3\0", 16)) {
-            qDebug("open db error!");
             s.fail(State::NotADatabase, notADatabase);
             return;
         }
@@ -589,7 +587,6 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
             }
             QSqlDatabase::removeDatabase(probeName);
             if (damaged) {
-                qDebug("open db error!");
                 s.fail(State::NotADatabase, notADatabase);
                 return;
             }
@@ -605,7 +602,6 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
     s.db.setDatabaseName(s.path);
     s.db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!s.db.open()) {
-        qDebug("open db error!");
         const QString why = s.db.lastError().text();
         s.close();
         s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：%2").arg(shownPath, why));
@@ -616,7 +612,6 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
         if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
             const QSqlError e = check.lastError();
             check.finish();
-            qDebug("open db error!");
             const bool damaged = isNotADatabaseError(e);
             s.close();
             if (damaged) {
@@ -650,7 +645,6 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
     if (!catalogueTablesExist(s.db)) {
         // Typically a new, empty file in a place that cannot be written. The connection stays, so nothing changes
         // behind the user's back; every operation fails as without one.
-        qDebug("open db error!");
         s.fail(State::SchemaFailed, QStringLiteral("无法在目录数据库 %1 中建立目录表，目录无法保存。").arg(shownPath));
         return;
     }
