@@ -345,6 +345,42 @@ struct QQTree::Private
         return it == order.end() ? -1 : int(it - order.begin());
     }
 
+    /// Swaps a shown group with its neighbour `step` (-1 above, 1 below); the neighbour's id, or 0 when there is
+    /// no such group or neighbour.
+    int moveTeam(int id, int step)
+    {
+        const int pos = orderOf(shownTeam(id));
+        if (pos < 0 || pos + step < 0 || pos + step >= int(order.size())) {
+            return 0;
+        }
+        std::swap(order[pos], order[pos + step]);
+        invalidate();
+        return order[pos]->id;
+    }
+
+    /// Swaps an item with its neighbour `step` (-1 above, 1 below) in its group; the neighbour's id, or 0 when the
+    /// item is not in that group or has no such neighbour.
+    int moveItem(int teamId, int itemId, int step)
+    {
+        Item* it = item(itemId);
+        if (!it || it->team->id != teamId) {
+            return 0;
+        }
+        Team* t = it->team;
+        compact(t);
+        const int to = it->slot + step;
+        if (to < t->head || to >= int(t->rows.size())) {
+            return 0;
+        }
+        const int index = t->rows[it->slot];
+        const int partner = t->rows[to];
+        std::swap(t->rows[it->slot], t->rows[to]);
+        items[partner].slot = it->slot;
+        items[index].slot = to;
+        q->update();
+        return items[partner].id;
+    }
+
     /// Removes the holes of a group so that row positions follow from slots again.
     void compact(Team* t)
     {
@@ -925,64 +961,22 @@ int QQTree::getLastTeamId() const
 
 int QQTree::moveTeamUp(int id)
 {
-    const int pos = d->orderOf(d->shownTeam(id));
-    if (pos <= 0) {
-        return 0;
-    }
-    std::swap(d->order[pos], d->order[pos - 1]);
-    d->invalidate();
-    return d->order[pos]->id;
+    return d->moveTeam(id, -1);
 }
 
 int QQTree::moveTeamDown(int id)
 {
-    const int pos = d->orderOf(d->shownTeam(id));
-    if (pos < 0 || pos + 1 >= int(d->order.size())) {
-        return 0;
-    }
-    std::swap(d->order[pos], d->order[pos + 1]);
-    d->invalidate();
-    return d->order[pos]->id;
+    return d->moveTeam(id, 1);
 }
 
 int QQTree::moveItemUp(int teamId, int itemId)
 {
-    Item* it = d->item(itemId);
-    if (!it || it->team->id != teamId) {
-        return 0;
-    }
-    Team* t = it->team;
-    d->compact(t);
-    if (it->slot <= t->head) {
-        return 0;
-    }
-    const int index = t->rows[it->slot];
-    const int partner = t->rows[it->slot - 1];
-    std::swap(t->rows[it->slot], t->rows[it->slot - 1]);
-    d->items[partner].slot = it->slot;
-    d->items[index].slot = it->slot - 1;
-    update();
-    return d->items[partner].id;
+    return d->moveItem(teamId, itemId, -1);
 }
 
 int QQTree::moveItemDown(int teamId, int itemId)
 {
-    Item* it = d->item(itemId);
-    if (!it || it->team->id != teamId) {
-        return 0;
-    }
-    Team* t = it->team;
-    d->compact(t);
-    if (it->slot + 1 >= int(t->rows.size())) {
-        return 0;
-    }
-    const int index = t->rows[it->slot];
-    const int partner = t->rows[it->slot + 1];
-    std::swap(t->rows[it->slot], t->rows[it->slot + 1]);
-    d->items[partner].slot = it->slot;
-    d->items[index].slot = it->slot + 1;
-    update();
-    return d->items[partner].id;
+    return d->moveItem(teamId, itemId, 1);
 }
 
 void QQTree::selectItem(int teamId, int itemId)
