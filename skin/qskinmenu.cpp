@@ -47,14 +47,10 @@ public:
         setAttribute(Qt::WA_DeleteOnClose, false);
         setMouseTracking(true);
         setFocusPolicy(Qt::StrongFocus);
-        for (const MenuItem& item : m_items) {
-            if (!item.icon.isNull()) {
-                m_hasIcons = true;
-            }
-        }
         const QFontMetrics fm(font());
         int textWidth = 0;
         for (const MenuItem& item : m_items) {
+            m_hasIcons = m_hasIcons || !item.icon.isNull();
             textWidth = qMax(textWidth, fm.horizontalAdvance(item.text));
         }
         const int width = qMax(kMinWidth, textLeft() + textWidth + 28);
