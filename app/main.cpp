@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -56,18 +55,7 @@ int main(int argc, char* argv[])
     // The program lives on while its window is hidden; only an explicit quit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QFont font = QApplication::font();
-    font.setPointSize(9);
-    if (QSkinFun::hasMSFont()) {
-        font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei")});
-    } else {
-        // 宋体 is rarely installed on Linux; the CJK fonts after it keep Chinese text legible there.
-        font.setFamilies({QStringLiteral("宋体"),
-                          QStringLiteral("SimSun"),
-                          QStringLiteral("WenQuanYi Micro Hei"),
-                          QStringLiteral("Noto Sans CJK SC")});
-    }
-    QApplication::setFont(font);
+    QApplication::setFont(QSkinFun::appFont());
 
     QApplication::setWindowIcon(QIcon(QStringLiteral("Skins/icon/default.png")));
     Platform::setupIconTheme();
