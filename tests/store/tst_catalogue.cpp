@@ -142,18 +142,20 @@ void TestCatalogue::readsOfMissingRowsLeaveRecordUntouched_data()
     QTest::newRow("zero") << 0;
     QTest::newRow("negative") << -1;
     QTest::newRow("never used") << 999999;
-    QTest::newRow("deleted") << -2; // replaced by a deleted row's id below
+    QTest::newRow("deleted") << -2; // replaced by the ids of a deleted entry and group below
 }
 
 void TestCatalogue::readsOfMissingRowsLeaveRecordUntouched()
 {
     QFETCH(int, id);
     const int team = m_db.addTeam(QStringLiteral("t"), en_team_icon);
+    int itemId = id;
+    int teamId = id;
     if (id == -2) {
-        id = m_db.addItem(QStringLiteral("gone"), QStringLiteral("/gone"), team, en_team_icon);
-        m_db.deleteItem(id);
+        itemId = m_db.addItem(QStringLiteral("gone"), QStringLiteral("/gone"), team, en_team_icon);
+        m_db.deleteItem(itemId);
         m_db.deleteTeam(team);
-        id = team;
+        teamId = team;
     }
     IconItemInfo item;
     item.id = 42;
@@ -164,7 +166,7 @@ void TestCatalogue::readsOfMissingRowsLeaveRecordUntouched()
     item.order_num = 9;
     item.ttype = 2;
     const IconItemInfo before = item;
-    QVERIFY(!m_db.getItem(item, id));
+    QVERIFY(!m_db.getItem(item, itemId));
     QCOMPARE(item.id, before.id);
     QCOMPARE(item.icon_name, before.icon_name);
     QCOMPARE(item.file_name, before.file_name);
@@ -178,11 +180,7 @@ void TestCatalogue::readsOfMissingRowsLeaveRecordUntouched()
     t.name = QStringLiteral("caller's group");
     t.ttype = 2;
     t.order_num = 6;
-    if (id != team) {
-        QVERIFY(!m_db.getTeam(t, id));
-    } else {
-        QVERIFY(!m_db.getTeam(t, team));
-    }
+    QVERIFY(!m_db.getTeam(t, teamId));
     QCOMPARE(t.id, 5);
     QCOMPARE(t.name, QStringLiteral("caller's group"));
     QCOMPARE(t.ttype, 2);
