@@ -75,7 +75,7 @@ private slots:
         QFETCH(int, result);
         bool answered = false;
         QString shownText;
-        TestUtil::answerModal(
+        const TestUtil::Poll poll = TestUtil::answerModal(
             [&](QWidget* w) {
                 shownText = w->findChild<QLabel*>(QStringLiteral("label"))->text();
                 if (press.isEmpty()) {
@@ -118,7 +118,7 @@ private slots:
     void emptyTextStillCloses()
     {
         bool answered = false;
-        TestUtil::answerModal(
+        const TestUtil::Poll poll = TestUtil::answerModal(
             [](QWidget* w) {
                 for (QPushButton* b : visibleButtons(w)) {
                     QTest::mouseClick(b, Qt::LeftButton);

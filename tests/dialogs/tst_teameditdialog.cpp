@@ -55,7 +55,7 @@ private slots:
         QString noticeTitle;
         QString noticeText;
         bool stillOpen = false;
-        TestUtil::answerModal(
+        const TestUtil::Poll poll = TestUtil::answerModal(
             [&](QWidget* w) {
                 answerMessageBox(
                     [&](QMessageBox* box) {
@@ -103,7 +103,7 @@ private slots:
         }
         QString shown;
         bool answered = false;
-        TestUtil::answerModal(
+        const TestUtil::Poll poll = TestUtil::answerModal(
             [&](QWidget* w) {
                 auto* edit = w->findChild<QLineEdit*>(QStringLiteral("editName"));
                 shown = edit->text();
@@ -128,7 +128,7 @@ private slots:
         TeamEditDialog dialog;
         QWidget* focused = nullptr;
         bool answered = false;
-        TestUtil::answerModal(
+        const TestUtil::Poll poll = TestUtil::answerModal(
             [&](QWidget* w) {
                 focused = w->focusWidget();
                 // Typed only into the field: Return on the button would open the empty-name notice.

@@ -35,10 +35,11 @@ struct MessageCatcher
     QString title;
     QString text;
     bool done = false;
+    TestUtil::Poll poll;
 
     void arm()
     {
-        TestUtil::answerModal(
+        poll = TestUtil::answerModal(
             [this](QWidget* w) {
                 auto* box = qobject_cast<QMessageBox*>(w);
                 if (!box) {
@@ -620,7 +621,7 @@ private slots:
         auto w = makeWindow();
         w->hide();
         bool answered = false;
-        TestUtil::answerPopup(
+        const TestUtil::Poll poll = TestUtil::answerPopup(
             [&](QWidget* popup) {
                 for (const int key : keys) {
                     QTest::keyClick(popup, Qt::Key(key));

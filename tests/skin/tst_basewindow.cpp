@@ -185,7 +185,8 @@ void TestBaseWindow::closeButtonRejectsModalDialog()
     w.setAttribute(Qt::WA_DeleteOnClose, false);
     QSignalSpy rejected(&w, &QDialog::rejected);
     bool answered = false;
-    TestUtil::answerModal([](QWidget* modal) { titleButton(modal, "btnClose")->click(); }, &answered);
+    const TestUtil::Poll poll
+        = TestUtil::answerModal([](QWidget* modal) { titleButton(modal, "btnClose")->click(); }, &answered);
     QCOMPARE(w.exec(), int(QDialog::Rejected));
     QVERIFY(answered);
     QCOMPARE(rejected.count(), 1);

@@ -71,7 +71,7 @@ void TestQSkinMenu::keyboardChoosesId()
     menu.addItem(2, QStringLiteral("退出"));
     menu.addItem(7, QStringLiteral("关于软件"));
     bool answered = false;
-    TestUtil::answerPopup(
+    const TestUtil::Poll poll = TestUtil::answerPopup(
         [keys](QWidget* popup) {
             for (int key : keys) {
                 QTest::keyClick(popup, Qt::Key(key));
@@ -90,7 +90,7 @@ void TestQSkinMenu::clickChoosesId()
     menu.addItem(12, QStringLiteral("重命名"));
     menu.addItem(13, QStringLiteral("删除分组"));
     QRect popupGeometry;
-    TestUtil::answerPopup([&popupGeometry](QWidget* popup) {
+    const TestUtil::Poll poll = TestUtil::answerPopup([&popupGeometry](QWidget* popup) {
         popupGeometry = popup->geometry();
         // Rows are 30 pixels high; the second row's middle.
         const QPoint second(popup->width() / 2, popup->height() / 2);
@@ -107,10 +107,10 @@ void TestQSkinMenu::escapeDismisses()
 {
     QSkinMenu menu(m_window);
     menu.addItem(1, QStringLiteral("放到桌面"));
-    TestUtil::answerPopup([](QWidget* popup) { QTest::keyClick(popup, Qt::Key_Escape); });
+    const TestUtil::Poll poll = TestUtil::answerPopup([](QWidget* popup) { QTest::keyClick(popup, Qt::Key_Escape); });
     QCOMPARE(menu.pop(0, 0), -1);
     // The menu can be shown again afterwards.
-    TestUtil::answerPopup([](QWidget* popup) {
+    const TestUtil::Poll poll2 = TestUtil::answerPopup([](QWidget* popup) {
         QTest::keyClick(popup, Qt::Key_Down);
         QTest::keyClick(popup, Qt::Key_Return);
     });
@@ -122,7 +122,7 @@ void TestQSkinMenu::clickOutsideDismisses()
     QSkinMenu menu(m_window);
     menu.addItem(1, QStringLiteral("关于软件"));
     menu.addItem(2, QStringLiteral("使用帮助"));
-    TestUtil::answerPopup([](QWidget* popup) {
+    const TestUtil::Poll poll = TestUtil::answerPopup([](QWidget* popup) {
         QTest::mouseClick(popup, Qt::LeftButton, {}, QPoint(popup->width() + 40, popup->height() + 40));
     });
     QCOMPARE(menu.pop(50, 50), -1);
@@ -134,7 +134,7 @@ void TestQSkinMenu::releaseOfTheOpeningClickChoosesNothing()
     // not pick the row under the pointer.
     QSkinMenu menu(m_window);
     menu.addItem(1, QStringLiteral("放到桌面"));
-    TestUtil::answerPopup([](QWidget* popup) {
+    const TestUtil::Poll poll = TestUtil::answerPopup([](QWidget* popup) {
         QTest::mouseRelease(popup, Qt::RightButton, {}, QPoint(20, 15));
         QTimer::singleShot(50, popup, [popup] { QTest::keyClick(popup, Qt::Key_Escape); });
     });
@@ -150,7 +150,7 @@ void TestQSkinMenu::timersRunWhileOpen()
     clock.setInterval(20);
     connect(&clock, &QTimer::timeout, this, [&ticks] { ++ticks; });
     clock.start();
-    TestUtil::answerPopup([&ticks](QWidget* popup) {
+    const TestUtil::Poll poll = TestUtil::answerPopup([&ticks](QWidget* popup) {
         // Leave the menu open while the clock ticks a few times, then dismiss it.
         auto* waiter = new QTimer(popup);
         waiter->setInterval(10);
@@ -173,7 +173,7 @@ void TestQSkinMenu::ownerClosedWhileOpenLivesUntilPopReturns()
     QVERIFY(QTest::qWaitForWindowExposed(owner));
     auto* menu = new QSkinMenu(owner);
     menu->addItem(1, QStringLiteral("关于软件"));
-    TestUtil::answerPopup([&owner](QWidget* popup) {
+    const TestUtil::Poll poll = TestUtil::answerPopup([&owner](QWidget* popup) {
         owner->onCloseWin();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QTest::keyClick(popup, Qt::Key_Escape);
@@ -194,7 +194,7 @@ void TestQSkinMenu::ownerDeletedWhileOpenEndsThePop()
     auto* menu = new QSkinMenu(owner);
     menu->addItem(1, QStringLiteral("显示"));
     bool answered = false;
-    TestUtil::answerPopup([owner](QWidget*) { delete owner; }, &answered);
+    const TestUtil::Poll poll = TestUtil::answerPopup([owner](QWidget*) { delete owner; }, &answered);
     // Only a menu that never returns lets this fire; it ends the waiting loop so the test can report it.
     bool stuck = false;
     QTimer fallback;
@@ -223,7 +223,7 @@ void TestQSkinMenu::opensAtTheGivenPointOnScreen()
     menu.addItem(2, QStringLiteral("使用帮助"));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QRect popupGeometry;
-    TestUtil::answerPopup([&popupGeometry](QWidget* popup) {
+    const TestUtil::Poll poll = TestUtil::answerPopup([&popupGeometry](QWidget* popup) {
         popupGeometry = popup->geometry();
         QTest::keyClick(popup, Qt::Key_Escape);
     });

@@ -2,43 +2,115 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
-namespace
-{
-void pollFor(const std::function<QWidget*()>& find,
-             const std::function<void(QWidget*)>& answer,
-             bool* done,
-             int remainingMs)
-{
-    QWidget* w = find();
-    if (w && w->isVisible()) {
-        answer(w);
-        if (done) {
-            *done = true;
-        }
-        return;
-    }
-    if (remainingMs <= 0) {
-        return;
-    }
-    QTimer::singleShot(10, qApp, [=] { pollFor(find, answer, done, remainingMs - 10); });
-}
-} // namespace
-
 namespace TestUtil
 {
-void answerModal(const std::function<void(QWidget*)>& answer, bool* done, int timeoutMs)
+struct Poll::State
 {
-    pollFor([] { return QApplication::activeModalWidget(); }, answer, done, timeoutMs);
+    std::function<QWidget*()> find;
+    std::function<void(QWidget*)> answer;
+    bool* done = nullptr;
+    bool repeat = false;
+    int answered = 0;
+    QPointer<QWidget> last;
+    QElapsedTimer clock;
+    int timeoutMs = 0;
+    std::unique_ptr<QTimer> timer;
+
+    ~State()
+    {
+        // May go while its own timer's signal is being delivered: the timer goes once that is over.
+        if (timer) {
+            timer->stop();
+            timer.release()->deleteLater();
+        }
+    }
+};
+
+Poll makePoll(const std::function<QWidget*()>& find,
+              const std::function<void(QWidget*)>& answer,
+              bool* done,
+              int timeoutMs,
+              bool repeat)
+{
+    Poll poll;
+    auto state = std::make_shared<Poll::State>();
+    state->find = find;
+    state->answer = answer;
+    state->done = done;
+    state->repeat = repeat;
+    state->timeoutMs = timeoutMs;
+    state->clock.start();
+    state->timer = std::make_unique<QTimer>();
+    state->timer->setInterval(10);
+    // The timer holds the state weakly: once the poll is gone, nothing of it runs.
+    std::weak_ptr<Poll::State> weak = state;
+    QObject::connect(state->timer.get(), &QTimer::timeout, [weak] {
+        const std::shared_ptr<Poll::State> s = weak.lock();
+        if (!s) {
+            return;
+        }
+        QWidget* w = s->find();
+        if (w && w->isVisible() && (w != s->last || !s->repeat)) {
+            if (!s->repeat) {
+                s->timer->stop();
+            }
+            s->last = w;
+            ++s->answered;
+            s->answer(w);
+            if (s->done) {
+                *s->done = true;
+            }
+            return;
+        }
+        if (!s->repeat && s->clock.elapsed() > s->timeoutMs) {
+            s->timer->stop();
+        }
+    });
+    state->timer->start();
+    poll.m_state = std::move(state);
+    return poll;
 }
 
-void answerPopup(const std::function<void(QWidget*)>& answer, bool* done, int timeoutMs)
+Poll::Poll() = default;
+Poll::Poll(Poll&& other) noexcept = default;
+Poll& Poll::operator=(Poll&& other) noexcept = default;
+
+Poll::~Poll()
 {
-    pollFor([] { return QApplication::activePopupWidget(); }, answer, done, timeoutMs);
+    stop();
+}
+
+int Poll::answered() const
+{
+    return m_state ? m_state->answered : 0;
+}
+
+void Poll::stop()
+{
+    if (m_state && m_state->timer) {
+        m_state->timer->stop();
+    }
+}
+
+Poll answerModal(const std::function<void(QWidget*)>& answer, bool* done, int timeoutMs)
+{
+    return makePoll([] { return QApplication::activeModalWidget(); }, answer, done, timeoutMs, false);
+}
+
+Poll answerEachModal(const std::function<void(QWidget*)>& answer)
+{
+    return makePoll([] { return QApplication::activeModalWidget(); }, answer, nullptr, 0, true);
+}
+
+Poll answerPopup(const std::function<void(QWidget*)>& answer, bool* done, int timeoutMs)
+{
+    return makePoll([] { return QApplication::activePopupWidget(); }, answer, done, timeoutMs, false);
 }
 
 QByteArray readFile(const QString& path)
