@@ -745,11 +745,13 @@ bool IconDatabase::execSql(const QString& sql)
 
 namespace
 {
-void reportWrite(bool ok)
+/// Says "query error!" in the debug output when a write failed; passes the result on.
+bool reportWrite(bool ok)
 {
     if (!ok) {
         qDebug("query error!");
     }
+    return ok;
 }
 
 void readTeamRow(QSqlQuery* q, TeamInfo& t)
@@ -840,14 +842,14 @@ int IconDatabase::addTeam(const QString& name, int ttype)
                      { textValue(name), ttype });
 }
 
-void IconDatabase::renameTeam(int id, const QString& name)
+bool IconDatabase::renameTeam(int id, const QString& name)
 {
-    reportWrite(d->write(QStringLiteral("update  team set name=? where id=?"), { textValue(name), id }));
+    return reportWrite(d->write(QStringLiteral("update  team set name=? where id=?"), { textValue(name), id }));
 }
 
-void IconDatabase::deleteTeam(int id)
+bool IconDatabase::deleteTeam(int id)
 {
-    reportWrite(d->write(QStringLiteral("delete from  team where id=?"), { id }));
+    return reportWrite(d->write(QStringLiteral("delete from  team where id=?"), { id }));
 }
 
 bool IconDatabase::getTeam(TeamInfo& info, int id)
@@ -873,25 +875,25 @@ int IconDatabase::addItem(const QString& icon_name, const QString& file_name, in
                      { textValue(icon_name), textValue(file_name), team_id, ttype });
 }
 
-void IconDatabase::updateItem(int id, const QString& icon_name, const QString& file_name)
+bool IconDatabase::updateItem(int id, const QString& icon_name, const QString& file_name)
 {
-    reportWrite(d->write(QStringLiteral("update icon_item set icon_name=?,file_name=? where id=?"),
-                         { textValue(icon_name), textValue(file_name), id }));
+    return reportWrite(d->write(QStringLiteral("update icon_item set icon_name=?,file_name=? where id=?"),
+                                { textValue(icon_name), textValue(file_name), id }));
 }
 
-void IconDatabase::deleteItem(int id)
+bool IconDatabase::deleteItem(int id)
 {
-    reportWrite(d->write(QStringLiteral("delete from  icon_item where id=?"), { id }));
+    return reportWrite(d->write(QStringLiteral("delete from  icon_item where id=?"), { id }));
 }
 
-void IconDatabase::deleteTeamItems(int team_id)
+bool IconDatabase::deleteTeamItems(int team_id)
 {
-    reportWrite(d->write(QStringLiteral("delete from  icon_item where team_id=?"), { team_id }));
+    return reportWrite(d->write(QStringLiteral("delete from  icon_item where team_id=?"), { team_id }));
 }
 
-void IconDatabase::setItemLastTime(int id, int time)
+bool IconDatabase::setItemLastTime(int id, int time)
 {
-    reportWrite(d->write(QStringLiteral("update icon_item set last_time=? where id=?"), { time, id }));
+    return reportWrite(d->write(QStringLiteral("update icon_item set last_time=? where id=?"), { time, id }));
 }
 
 bool IconDatabase::getItem(IconItemInfo& info, int id)
@@ -945,39 +947,40 @@ namespace
 /// Gives row A the order number of row B and B that of A, with `update` ("update ... set order_num=? where
 /// id=?"). Both rows change or neither: a savepoint works inside a batch as well as on its own.
 template <typename Shared>
-void swapOrders(Shared& s, const QString& update, int idA, int orderA, int idB, int orderB)
+bool swapOrders(Shared& s, const QString& update, int idA, int orderA, int idB, int orderB)
 {
     if (!s.write(QStringLiteral("savepoint swap_order"), {})) {
         qDebug("query error!");
-        return;
+        return false;
     }
     const bool ok = s.write(update, { orderB, idA }) && s.write(update, { orderA, idB });
     if (!ok) {
         qDebug("query error!");
         s.write(QStringLiteral("rollback to swap_order"), {});
     }
-    reportWrite(s.write(QStringLiteral("release swap_order"), {}));
+    return reportWrite(s.write(QStringLiteral("release swap_order"), {})) && ok;
 }
 } // namespace
 
-void IconDatabase::swapTeamOrder(int idA, int idB)
+bool IconDatabase::swapTeamOrder(int idA, int idB)
 {
     TeamInfo a;
     TeamInfo b;
     if (!getTeam(a, idA) || !getTeam(b, idB)) {
-        return;
+        return false;
     }
-    swapOrders(*d, QStringLiteral("update  team set order_num=? where id=?"), idA, a.order_num, idB, b.order_num);
+    return swapOrders(
+        *d, QStringLiteral("update  team set order_num=? where id=?"), idA, a.order_num, idB, b.order_num);
 }
 
-void IconDatabase::swapItemOrder(int idA, int idB)
+bool IconDatabase::swapItemOrder(int idA, int idB)
 {
     IconItemInfo a;
     IconItemInfo b;
     if (!getItem(a, idA) || !getItem(b, idB)) {
-        return;
+        return false;
     }
-    swapOrders(
+    return swapOrders(
         *d, QStringLiteral("update  icon_item set order_num=? where id=?"), idA, a.order_num, idB, b.order_num);
 }
 

@@ -89,21 +89,23 @@ public:
 
     bool execSql(const QString& sql);
 
+    // Writes return true when the change is stored (a swap: when both rows exist and both changed).
+
     // Groups
     int addTeam(const QString& name, int ttype);
-    void renameTeam(int id, const QString& name);
-    void deleteTeam(int id);
-    void swapTeamOrder(int idA, int idB);
+    bool renameTeam(int id, const QString& name);
+    bool deleteTeam(int id);
+    bool swapTeamOrder(int idA, int idB);
     bool getTeam(TeamInfo& info, int id);
     void getTeamsByType(QList<TeamInfo>& list, int ttype);
 
     // Entries
     int addItem(const QString& icon_name, const QString& file_name, int team_id, int ttype);
-    void updateItem(int id, const QString& icon_name, const QString& file_name);
-    void deleteItem(int id);
-    void deleteTeamItems(int team_id);
-    void swapItemOrder(int idA, int idB);
-    void setItemLastTime(int id, int time);
+    bool updateItem(int id, const QString& icon_name, const QString& file_name);
+    bool deleteItem(int id);
+    bool deleteTeamItems(int team_id);
+    bool swapItemOrder(int idA, int idB);
+    bool setItemLastTime(int id, int time);
     bool getItem(IconItemInfo& info, int id);
     void getTeamItems(QList<IconItemInfo>& list, int team_id);
     void getItemsByType(QList<IconItemInfo>& list, int ttype);
