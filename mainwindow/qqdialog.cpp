@@ -46,8 +46,7 @@ QQDialog::QQDialog(QWidget* parent)
 
     BaseWindow::setWindowTitle(QStringLiteral("Brisko桌面"));
     onSkinChange(nullptr);
-    BaseWindow::setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
-                               | Qt::FramelessWindowHint);
+    BaseWindow::setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::FramelessWindowHint);
 
     resize(270, 580);
     setMinimumWidth(200);
@@ -98,6 +97,7 @@ QQDialog::QQDialog(QWidget* parent)
     searchEdit->setStyleSheet(QStringLiteral("QLineEdit{border-width:0;border-style:outset}"));
     searchEdit->hide();
     searchEdit->installEventFilter(this);
+    connect(searchEdit, &QLineEdit::textChanged, this, &QQDialog::onSearchTextChanged);
 
     searchButton = new QSkinButton(this);
     searchButton->setObjectName(QStringLiteral("searchButton"));
@@ -154,9 +154,9 @@ QQDialog::QQDialog(QWidget* parent)
         const char* greyIcon;
         const char* title;
     } tabItems[] = {
-        {iconTree, "desk", "desk_gray", "图标管理"},
-        {siteTree, "site", "site_gray", "网址管理"},
-        {recentTree, "rectent", "rectent_gray", "最近打开"},
+        { iconTree, "desk", "desk_gray", "图标管理" },
+        { siteTree, "site", "site_gray", "网址管理" },
+        { recentTree, "rectent", "rectent_gray", "最近打开" },
     };
     const QString tabImage = QStringLiteral("Skins\\MainTabCtrl\\%1.png");
     for (const auto& item : tabItems) {
@@ -169,8 +169,8 @@ QQDialog::QQDialog(QWidget* parent)
     }
     tabBar->selectItem(1);
 
-    searchTree = makeTree("searchTree",
-                          QRect(treeArea.left(), treeArea.top() - 30, treeArea.width(), treeArea.height() + 30));
+    searchTree
+        = makeTree("searchTree", QRect(treeArea.left(), treeArea.top() - 30, treeArea.width(), treeArea.height() + 30));
     searchTree->hide();
     searchTree->addTeam(SingleGroup, QStringLiteral("搜索结果"), 0, true);
     searchTree->setTeamHeight(SingleGroup, 0);
@@ -229,9 +229,18 @@ QQDialog::QQDialog(QWidget* parent)
     resizeHelper.addCtrl(noteButton, false, true, false, false, false, 1.0f);
     resizeHelper.addCtrl(menuButton, false, true, false, false, false, 1.0f);
 
+    connect(skinButton, &QSkinButton::clicked, this, &QQDialog::onBtnSkin);
+    connect(searchClearButton, &QSkinButton::clicked, this, &QQDialog::onBtnSearchDel);
+    connect(searchButton, &QSkinButton::clicked, this, &QQDialog::onBtnSearch);
+    connect(menuButton, &QSkinButton::clicked, this, &QQDialog::onBtnMenu);
+    connect(noteButton, &QSkinButton::clicked, this, &QQDialog::onBtnNote);
+    connect(calcButton, &QSkinButton::clicked, this, &QQDialog::onBtnCal);
+    connect(siteTree, &QQTree::RClicked, this, &QQDialog::onSiteTreeRClicked);
     connect(siteTree, &QQTree::DbClicked, this, &QQDialog::onSiteTreeDbClicked);
+    connect(iconTree, &QQTree::RClicked, this, &QQDialog::onTreeRClicked);
     connect(iconTree, &QQTree::DbClicked, this, &QQDialog::onTreeDbClicked);
     connect(recentTree, &QQTree::DbClicked, this, &QQDialog::onTreeDbClicked);
+    connect(recentTree, &QQTree::RClicked, this, &QQDialog::onRecentTreeRClicked);
     connect(searchTree, &QQTree::DbClicked, this, &QQDialog::onSearchTreeDbClicked);
     connect(iconTree, &QQTree::sig_dragEvent, this, &QQDialog::onTreeDropEvent);
 
@@ -462,46 +471,6 @@ void QQDialog::restoreToolWindow()
     show();
     raise();
     activateWindow();
-}
-
-void QQDialog::onTrayActivate(QSystemTrayIcon::ActivationReason reason)
-{
-    switch (reason) {
-    case QSystemTrayIcon::Context: {
-        QSkinMenu menu(this);
-        menu.addItem(1, QStringLiteral("显示"), QString());
-        menu.addItem(2, QStringLiteral("退出"), QString());
-        const int id = menu.pop(0, 0);
-        if (id == 1) {
-            hideHelper.show();
-        } else if (id == 2) {
-            onCloseWin();
-        }
-        break;
-    }
-    case QSystemTrayIcon::DoubleClick:
-    case QSystemTrayIcon::Trigger:
-        hideHelper.show();
-        break;
-    default:
-        break;
-    }
-}
-
-void QQDialog::timeFunction()
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    const QColor black(0, 0, 0, 255);
-    dateLabel->setText(now.toString(QStringLiteral("yyyy-MM-dd")), black);
-    // The weekday in the person's language ("周三", "Wed").
-    timeLabel->setText(QLocale::system().toString(now, QStringLiteral("ddd hh:mm:ss")), black);
-}
-
-void QQDialog::onSkinChange(QSkinButton* pBtn)
-{
-    const int n = pBtn ? pBtn->getId() : 1;
-    BaseWindow::setBg(QStringLiteral("skins\\main_bg\\%1\\main_bg_bottom.png").arg(n));
-    BaseWindow::setBg2(QStringLiteral("skins\\main_bg\\%1\\main_bg_top").arg(n));
 }
 
 void QQDialog::onTreeDbClicked(int teamid, int itemid)

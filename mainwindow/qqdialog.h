@@ -29,13 +29,31 @@ public:
     bool hasPainted() const { return m_painted; }
 
 public slots:
+    // Small buttons, tray, clock and skins (menus.cpp)
+    void onBtnCal();
+    void onBtnNote();
+    void onBtnMenu();
+    void onBtnSkin();
+    void onTrayActivate(QSystemTrayIcon::ActivationReason reason);
+    void timeFunction();
+    void onSkinChange(QSkinButton* pBtn);
+
+    // Search and the recent page's menu (search.cpp)
+    void onBtnSearchDel();
+    void onBtnSearch();
+    void onSearchTextChanged(const QString& text);
+    void onRecentTreeRClicked(int teamid, int itemid);
+
+    // Group, item and site commands of the icon and site trees (treecommands.cpp)
+    void rightClickTree(QQTree* tree, tb_en_team_type type, int teamid, int itemid);
+    void onTreeRClicked(int teamid, int itemid);
+    void onSiteTreeRClicked(int teamid, int itemid);
+
+    // Opening and dropping (qqdialog.cpp)
     void onTreeDropEvent(QDropEvent* event, int teamid, int itemid);
     void onTreeDbClicked(int teamid, int itemid);
     void onSiteTreeDbClicked(int teamid, int itemid);
     void onSearchTreeDbClicked(int teamid, int itemid);
-    void onTrayActivate(QSystemTrayIcon::ActivationReason reason);
-    void timeFunction();
-    void onSkinChange(QSkinButton* pBtn);
 
 signals:
     /// Emitted once, when the first paint of the window has completed.
@@ -59,6 +77,15 @@ public slots:
     void reject() override;
 
 private:
+    // Search and put-on-desktop (search.cpp)
+    void showSearchEdit(bool show);
+    void showSearchResult(bool show);
+    void putOnDesktop(const QString& name, const QString& filePath);
+
+    // Tree commands (treecommands.cpp)
+    void addSite(int teamid, int itemid);
+
+    // Construction, opening and dropping (qqdialog.cpp)
     void fillTrees();
     void openItem(int teamid, int itemid);
     /// Icon of a file item, asked by the trees when a row without an icon is first painted.
