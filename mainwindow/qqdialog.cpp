@@ -178,8 +178,9 @@ QQDialog::QQDialog(QWidget* parent)
 
     IconDatabase::instance().openDatabase();
     database = IconDatabase::instance();
-    // An unusable catalogue is left untouched; the person is told once the window is on screen.
-    m_catalogueWarningDue = !database.isUsable();
+    // An unusable catalogue is left untouched, and one that cannot be written is only read; the person is told
+    // once the window is on screen.
+    m_catalogueWarningDue = !database.isUsable() || !database.isWritable();
 
     fillTrees();
 
@@ -379,6 +380,12 @@ void QQDialog::showEvent(QShowEvent* event)
         m_catalogueWarningDue = false;
         QTimer::singleShot(0, this, &QQDialog::warnUnusableCatalogue);
     }
+    if (!m_catalogueCheckStarted) {
+        m_catalogueCheckStarted = true;
+        // A damaged page shows only as missing entries: SQLite's quick check looks at the whole file, off the GUI
+        // thread. When it fails the store takes no more changes, and the person is told.
+        database.startIntegrityCheck(this, [this] { warnUnusableCatalogue(); });
+    }
 }
 
 void QQDialog::paintEvent(QPaintEvent* event)
@@ -406,15 +413,17 @@ void QQDialog::changeEvent(QEvent* event)
 
 void QQDialog::warnUnusableCatalogue()
 {
-    // The store's sentence names the file and says it was left as it is; without one, say both here.
+    // The store's sentence names the file and says why; without one, say what is known here.
     const QString path = QDir::toNativeSeparators(database.databasePath());
-    QString text = database.errorText();
+    const bool readable = database.isUsable();
+    QString text = readable ? database.writeBlockReason() : database.errorText();
     if (text.isEmpty()) {
         text = QStringLiteral("无法使用图标数据库 %1,该文件未被改动。").arg(path);
     } else if (!path.isEmpty() && !text.contains(path)) {
         text += QStringLiteral("\n文件: %1").arg(path);
     }
-    text += QStringLiteral("\n\n本次运行使用空的图标库,所做的添加和修改不会被保存。");
+    text += readable ? QStringLiteral("\n\n本次运行可以查看图标库,但所做的添加和修改不会被保存。")
+                     : QStringLiteral("\n\n本次运行使用空的图标库,所做的添加和修改不会被保存。");
     QMessageBox::warning(this, QStringLiteral("错误"), text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 

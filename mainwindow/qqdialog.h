@@ -92,6 +92,7 @@ private:
     QPixmap itemIcon(int itemId);
     QPixmap siteIcon() const;
     void createTrayIcon();
+    /// Tells the person once that the catalogue cannot be used, or can be read but not changed, and why.
     void warnUnusableCatalogue();
     void restoreToolWindow();
 
@@ -120,7 +121,10 @@ private:
     QTimer* m_clockTimer = nullptr;
     /// Waits for a system tray that appears after start-up (a panel started later).
     QTimer* m_trayWatch = nullptr;
+    /// The person is still to be told that the catalogue cannot be used or cannot take changes.
     bool m_catalogueWarningDue = false;
+    /// The quick check of the catalogue file has been started (once the window is first shown).
+    bool m_catalogueCheckStarted = false;
     bool m_painted = false;
     /// Set while minimised to the task bar with the tool-window flag dropped (no tray to come back through).
     bool m_toolDropped = false;

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QObject>
+#include <QPointer>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -13,6 +15,8 @@
 
 #include <atomic>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #ifdef BRISKO_HAVE_SQLITE3
 #include <sqlite3.h>
@@ -20,11 +24,17 @@
 
 namespace
 {
-// Another process holding a lock on the file (a backup or sync tool) makes statements wait this long.
-const int kBusyTimeoutMs = 5000;
+// How long a statement waits for another program's lock on the file (a backup or sync tool, a database browser)
+// before it gives up. The store runs on the GUI thread, so nothing waits long: reads (opening, listings,
+// searches) only wait out a commit in progress; a change waits a little longer, since most locks last for a
+// commit of a few milliseconds, and then fails and says so. The quick check runs on a thread of its own.
+const int kReadBusyTimeoutMs = 200;
+const int kWriteBusyTimeoutMs = 500;
+const int kCheckBusyTimeoutMs = 3000;
 
-// SQLite result codes that say the file is not a database (or is damaged beyond reading).
+// SQLite result codes (primary codes: the low byte of an extended one).
 const int kSqliteCorrupt = 11;
+const int kSqliteConstraint = 19;
 const int kSqliteNotADb = 26;
 
 // The catalogue tables. The column order is binding: every read uses "select *" and takes columns by position.
@@ -51,9 +61,11 @@ const char* const kCreateIndexes[] = {
 // small and cheap to write.
 //
 // Triggers keep it in step, but not by writing to it directly: they log every change of a name in the plain
-// table icon_item_search_log, and the log is applied to the index in one statement before the index is used.
-// FTS5 flushes its pending terms at every statement that writes it inside a transaction, which would make a batch
-// of additions several times slower; and a log needs no FTS5, so any program can still change the catalogue.
+// table icon_item_search_log, and every change this program makes applies the log to the index in one statement
+// at its end, inside its own transaction, so the index is current whenever that change is. FTS5 flushes its
+// pending terms at every statement that writes it inside a transaction, which would make a batch of additions
+// several times slower; and a log needs no FTS5, so any program can still change the catalogue. A log that is not
+// empty (another program's changes) marks the index stale: searches then scan until the next change here.
 const char* const kSearchTable = "icon_item_search";
 const char* const kSearchTableDefinition = "using fts5(icon_name, content='icon_item', content_rowid='id',"
                                            " tokenize='trigram', detail=none, columnsize=0)";
@@ -78,6 +90,11 @@ const char* const kApplySearchLog = "insert into icon_item_search(icon_item_sear
                                     " select case when removed then 'delete' end, rid, name"
                                     " from icon_item_search_log order by seq";
 
+// The leading columns of the catalogue tables, in their binding order; a database whose tables of these names
+// have other columns is not a catalogue.
+const char* const kTeamColumns[] = { "id", "name", "ttype", "order_num" };
+const char* const kItemColumns[] = { "id", "icon_name", "file_name", "team_id", "last_time", "order_num", "ttype" };
+
 QString str(const char* s)
 {
     return QString::fromLatin1(s);
@@ -87,6 +104,17 @@ bool run(QSqlDatabase& db, const QString& sql)
 {
     QSqlQuery q(db);
     return q.exec(sql);
+}
+
+int primaryCode(const QSqlError& e)
+{
+    return e.nativeErrorCode().toInt() & 0xff;
+}
+
+bool isNotADatabaseError(const QSqlError& e)
+{
+    const int code = primaryCode(e);
+    return code == kSqliteNotADb || code == kSqliteCorrupt;
 }
 
 bool objectExists(QSqlDatabase& db, const QString& type, const QString& name)
@@ -103,6 +131,54 @@ bool catalogueTablesExist(QSqlDatabase& db)
 {
     return objectExists(db, QStringLiteral("table"), QStringLiteral("team"))
         && objectExists(db, QStringLiteral("table"), QStringLiteral("icon_item"));
+}
+
+/// True when `table` exists and its columns begin with `names`, in that order.
+template <size_t N>
+bool hasColumns(QSqlDatabase& db, const QString& table, const char* const (&names)[N])
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("pragma table_info(%1)").arg(table))) {
+        return false;
+    }
+    size_t i = 0;
+    for (; q.next(); ++i) {
+        if (i < N && q.value(1).toString().compare(QLatin1String(names[i]), Qt::CaseInsensitive) != 0) {
+            return false;
+        }
+    }
+    return i >= N;
+}
+
+/// What a database file holds.
+enum class Content
+{
+    Empty, ///< nothing at all in it (no table, view, index or trigger): a new catalogue
+    Catalogue,
+    Other, ///< tables of another program
+};
+
+/// Reads what the database holds, without changing anything; false (and the error) when it cannot be read.
+bool readContent(QSqlDatabase& db, Content& content, QSqlError& error)
+{
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("select count(*) from sqlite_master")) || !q.next()) {
+            error = q.lastError();
+            return false;
+        }
+        if (q.value(0).toInt() == 0) {
+            content = Content::Empty;
+            return true;
+        }
+    }
+    content = hasColumns(db, QStringLiteral("team"), kTeamColumns)
+            && hasColumns(db, QStringLiteral("icon_item"), kItemColumns)
+        ? Content::Catalogue
+        : Content::Other;
+    return true;
 }
 
 // True when the search table can be queried here (the FTS5 module and its trigram tokenizer are present).
@@ -137,8 +213,8 @@ void dropSearchTriggers(QSqlDatabase& db)
     }
 }
 
-// Sets up the search index where SQLite offers it. An index whose triggers or log are missing may have missed
-// changes, so it is rebuilt from the table.
+// Sets up the search index where SQLite offers it, inside the caller's transaction. An index whose triggers or log
+// are missing may have missed changes, so it is rebuilt from the table.
 void ensureSearchIndex(QSqlDatabase& db)
 {
     for (const char* name : kDirectSearchTriggerNames) {
@@ -173,10 +249,44 @@ void ensureSearchIndex(QSqlDatabase& db)
     }
 }
 
+// True when the search index, its log and the triggers that fill the log are all there and work here.
 bool searchIndexUsable(QSqlDatabase& db)
 {
     return searchTableDefinition(db).endsWith(str(kSearchTableDefinition)) && searchTableWorks(db)
         && searchTriggersExist(db);
+}
+
+/// Creates whatever of the catalogue's tables, indexes and search index is missing, inside the caller's
+/// transaction. False when the tables or indexes could not be made (a search index SQLite cannot offer is
+/// simply left out).
+bool buildSchema(QSqlDatabase& db)
+{
+    bool ok = true;
+    for (const char* sql : kCreateTables) {
+        ok = ok && run(db, str(sql));
+    }
+    for (const char* sql : kCreateIndexes) {
+        ok = ok && run(db, str(sql));
+    }
+    if (ok) {
+        ensureSearchIndex(db);
+    }
+    return ok;
+}
+
+/// True when the catalogue has everything buildSchema() would make. Reads only.
+bool schemaComplete(QSqlDatabase& db)
+{
+    if (!catalogueTablesExist(db)) {
+        return false;
+    }
+    for (const char* sql : kCreateIndexes) {
+        const QString name = str(sql).section(QLatin1Char(' '), 5, 5);
+        if (!objectExists(db, QStringLiteral("index"), name)) {
+            return false;
+        }
+    }
+    return searchIndexUsable(db);
 }
 
 // The index query for a keyword: every trigram (three code points) of it, each quoted, joined by AND.
@@ -193,12 +303,6 @@ QString trigramQuery(const QString& keyword)
         }
     }
     return terms.join(QStringLiteral(" AND "));
-}
-
-bool isNotADatabaseError(const QSqlError& e)
-{
-    const int code = e.nativeErrorCode().toInt();
-    return code == kSqliteNotADb || code == kSqliteCorrupt;
 }
 
 // Texts are stored exactly as handed over; a null QString is stored as the empty text (not SQL NULL), so that
@@ -265,6 +369,74 @@ bool bindNative(sqlite3_stmt* stmt, const QVariantList& values)
     return true;
 }
 #endif
+
+/// Rolls back whatever transaction is open on the connection, so that it is in autocommit mode again. The
+/// ROLLBACK fails harmlessly when SQLite has already rolled back on its own (a full disk, an I/O error).
+void rollbackAll(QSqlDatabase& db)
+{
+    run(db, QStringLiteral("rollback"));
+#ifdef BRISKO_HAVE_SQLITE3
+    sqlite3* handle = nativeHandle(db);
+    if (handle && !sqlite3_get_autocommit(handle) && !run(db, QStringLiteral("rollback"))) {
+        qWarning("the catalogue's transaction could not be ended");
+    }
+#endif
+}
+
+/// The quick check of one opened catalogue, shared by the store and the thread that runs it.
+struct IntegrityCheck
+{
+    std::thread thread;
+    std::mutex mutex; // guards `stopped` and `handle`
+    bool stopped = false;
+#ifdef BRISKO_HAVE_SQLITE3
+    // The check's own connection while its statement may run, so that closing the catalogue can interrupt it.
+    sqlite3* handle = nullptr;
+#endif
+    std::atomic<int> result { int(IconDatabase::Integrity::Running) };
+};
+
+/// Runs SQLite's quick check of the file at `path` through a read-only connection of this thread. Damaged only
+/// when SQLite says so; Unknown when the check could not run to its end.
+IconDatabase::Integrity runQuickCheck(const QString& path, IntegrityCheck& check)
+{
+    using Integrity = IconDatabase::Integrity;
+    Integrity result = Integrity::Unknown;
+    const QString name = QStringLiteral("brisko-check-%1").arg(++g_connectionCounter);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kCheckBusyTimeoutMs));
+        if (db.open()) {
+            bool go = false;
+            {
+                std::lock_guard<std::mutex> lock(check.mutex);
+                go = !check.stopped;
+#ifdef BRISKO_HAVE_SQLITE3
+                if (go) {
+                    check.handle = nativeHandle(db);
+                }
+#endif
+            }
+            if (go) {
+                QSqlQuery q(db);
+                q.setForwardOnly(true);
+                if (q.exec(QStringLiteral("pragma quick_check(1)")) && q.next()) {
+                    result = q.value(0).toString() == QLatin1String("ok") ? Integrity::Sound : Integrity::Damaged;
+                } else if (isNotADatabaseError(q.lastError())) {
+                    result = Integrity::Damaged;
+                }
+            }
+#ifdef BRISKO_HAVE_SQLITE3
+            std::lock_guard<std::mutex> lock(check.mutex);
+            check.handle = nullptr;
+#endif
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
 } // namespace
 
 struct IconDatabase::Shared
@@ -272,18 +444,35 @@ struct IconDatabase::Shared
     QString connectionName;
     QSqlDatabase db;
     State state = State::NotOpened;
+    WriteBlock block = WriteBlock::None;
     QString path;
     QString errorText;
-    bool searchIndex = false;
+    QSqlError lastError;
+    int busyTimeout = -1;
+    // Switched to write-ahead logging by a change of this run (and back when the catalogue closes).
+    bool walMode = false;
     bool inBatch = false;
+    // SQLite gave up the batch's transaction: the rest of the batch is refused.
+    bool batchLost = false;
     // The highest order number of each table during a batch, by the statement that reads it.
     std::map<QString, int> batchMaxOrder;
-    bool walMode = false;
+    // The schema version (SQLite's schema cookie) at which the schema was last found complete or brought up to
+    // date; a change brings it up to date first when the version differs (an older catalogue, another program).
+    int upkeepVersion = -1;
+    // The schema version at which searchSetUp was last found.
+    int searchVersion = -1;
+    bool searchSetUp = false;
     // Prepared statements of this connection, by statement text.
     std::map<QString, std::unique_ptr<QSqlQuery>> statements;
+    std::shared_ptr<IntegrityCheck> check;
+    // Receives the check's result on this object's thread; goes (dropping an undelivered result) with the check.
+    std::unique_ptr<QObject> checkReceiver;
+    QPointer<QObject> checkContext;
+    std::function<void()> onDamaged;
 #ifdef BRISKO_HAVE_SQLITE3
     // The connection's own SQLite handle, used to read rows of the listings without QSqlQuery's per-value
-    // overhead; null where the handle cannot be used safely (then QSqlQuery reads them).
+    // overhead and to see whether a transaction is open; null where the handle cannot be used safely (then
+    // QSqlQuery reads the rows).
     sqlite3* handle = nullptr;
     std::map<QString, sqlite3_stmt*> nativeStatements;
 
@@ -317,13 +506,33 @@ struct IconDatabase::Shared
         return db.isValid() && db.isOpen();
     }
 
+    bool usable() const
+    {
+        return isOpen() && state == State::Ok;
+    }
+
+    WriteBlock currentBlock() const
+    {
+        if (block == WriteBlock::None && check && check->result.load() == int(Integrity::Damaged)) {
+            return WriteBlock::Damaged;
+        }
+        return block;
+    }
+
+    bool writable() const
+    {
+        return usable() && currentBlock() == WriteBlock::None;
+    }
+
     void close()
     {
+        stopIntegrityCheck();
         if (inBatch && isOpen()) {
-            // Additions handed over in a batch are kept.
-            QSqlQuery(db).exec(QStringLiteral("commit"));
+            // Additions handed over in a batch are kept (when they can be committed).
+            finishBatch();
         }
         inBatch = false;
+        batchLost = false;
         batchMaxOrder.clear();
         statements.clear();
 #ifdef BRISKO_HAVE_SQLITE3
@@ -350,7 +559,10 @@ struct IconDatabase::Shared
             QSqlDatabase::removeDatabase(connectionName);
             connectionName.clear();
         }
-        searchIndex = false;
+        busyTimeout = -1;
+        upkeepVersion = -1;
+        searchVersion = -1;
+        searchSetUp = false;
     }
 
     /// The cached prepared statement for `sql`, or nullptr without a connection or when it cannot be prepared.
@@ -366,6 +578,7 @@ struct IconDatabase::Shared
         auto q = std::make_unique<QSqlQuery>(db);
         q->setForwardOnly(true);
         if (!q->prepare(sql)) {
+            lastError = q->lastError();
             return nullptr;
         }
         QSqlQuery* result = q.get();
@@ -385,16 +598,16 @@ struct IconDatabase::Shared
             q->bindValue(i, values.at(i));
         }
         if (!q->exec()) {
+            lastError = q->lastError();
             q->finish();
             return nullptr;
         }
         return q;
     }
 
-    /// Runs a prepared statement that returns no rows; the statement is reset afterwards.
-    bool write(const QString& sql, const QVariantList& values)
+    /// Runs a prepared statement that returns no rows (or whose rows are not wanted); it is reset afterwards.
+    bool exec(const QString& sql, const QVariantList& values = {})
     {
-        batchMaxOrder.clear();
         QSqlQuery* q = execute(sql, values);
         if (!q) {
             return false;
@@ -403,49 +616,206 @@ struct IconDatabase::Shared
         return true;
     }
 
-    /// The first column of the first row of a select as an integer; 0 when there is none.
-    int selectInt(const QString& sql)
+    /// The first column of the first row of a select as an integer; `none` when there is none.
+    int selectInt(const QString& sql, int none = 0)
     {
         QSqlQuery* q = execute(sql, {});
         if (!q) {
-            return 0;
+            return none;
         }
-        const int value = q->next() ? q->value(0).toInt() : 0;
+        const int value = q->next() ? q->value(0).toInt() : none;
         q->finish();
         return value;
     }
 
-    int insert(const QString& maxSql, const QString& insertSql, QVariantList values)
+    int schemaVersion()
     {
-        // Inside a batch this connection holds the write lock, and only its own additions change the maximum:
-        // it is read once per table and then carried along.
-        int maximum = 0;
-        auto known = inBatch ? batchMaxOrder.find(maxSql) : batchMaxOrder.end();
-        if (known != batchMaxOrder.end()) {
-            maximum = known->second;
-        } else {
-            maximum = selectInt(maxSql);
-            if (inBatch) {
-                batchMaxOrder[maxSql] = maximum;
-            }
-        }
-        const int order = maximum + 1;
-        values.append(order);
-        QSqlQuery* q = execute(insertSql, values);
-        if (!q) {
-            return 0;
-        }
-        const int id = q->lastInsertId().toInt();
-        if (inBatch) {
-            batchMaxOrder[maxSql] = order;
-        }
-        q->finish();
-        return id;
+        return selectInt(QStringLiteral("pragma schema_version"), -1);
     }
 
-    /// Applies the logged name changes to the search index; true when the index is up to date.
-    bool syncSearchIndex()
+    void setBusyTimeout(int ms)
     {
+        if (ms == busyTimeout || !isOpen()) {
+            return;
+        }
+#ifdef BRISKO_HAVE_SQLITE3
+        if (handle) {
+            sqlite3_busy_timeout(handle, ms);
+            busyTimeout = ms;
+            return;
+        }
+#endif
+        if (exec(QStringLiteral("pragma busy_timeout=%1").arg(ms))) {
+            busyTimeout = ms;
+        }
+    }
+
+    // ---- Transactions
+
+    /// Rolls back whatever is open, so that the connection is in autocommit mode again.
+    void rollback()
+    {
+        batchMaxOrder.clear();
+        exec(QStringLiteral("rollback"));
+#ifdef BRISKO_HAVE_SQLITE3
+        if (handle && !sqlite3_get_autocommit(handle)) {
+            // A statement still running would keep the rollback from ending the transaction.
+            for (auto& entry : statements) {
+                entry.second->finish();
+            }
+            for (auto& entry : nativeStatements) {
+                sqlite3_reset(entry.second);
+            }
+            if (!exec(QStringLiteral("rollback"))) {
+                qWarning("the catalogue's transaction could not be ended");
+            }
+        }
+#endif
+    }
+
+    /// Ends the transaction of a change: commits it when `ok`, else rolls it back; also when the commit fails,
+    /// for SQLite then keeps the transaction open (another program reading a file with a rollback journal keeps
+    /// a commit from happening). True when committed. Afterwards the connection is in autocommit mode.
+    bool endTransaction(bool ok)
+    {
+        ok = ok && exec(QStringLiteral("commit"));
+        if (!ok) {
+            rollback();
+        }
+        return ok;
+    }
+
+    /// True unless SQLite has given up the open transaction on its own, which it does after some failures (a full
+    /// disk, an I/O error, a lost lock) but not after others (a refused row). Without the native handle the kind
+    /// of the last failure decides, erring on the side of a lost transaction.
+    bool transactionAlive()
+    {
+#ifdef BRISKO_HAVE_SQLITE3
+        if (handle) {
+            return !sqlite3_get_autocommit(handle);
+        }
+#endif
+        return primaryCode(lastError) == kSqliteConstraint;
+    }
+
+    /// The batch's transaction is gone or broken: undo all of it and refuse the rest of the batch.
+    void dropBatch()
+    {
+        rollback();
+        batchLost = true;
+    }
+
+    /// Runs `body`, the statements of one change, as a whole: in a transaction of its own, or inside the open
+    /// batch (`compound`: the body runs more than one statement). True when the change is stored, or, in a
+    /// batch, made part of it.
+    bool change(const std::function<bool()>& body, bool compound)
+    {
+        if (!writable()) {
+            return false;
+        }
+        if (inBatch) {
+            return changeInBatch(body, compound);
+        }
+        setBusyTimeout(kWriteBusyTimeoutMs);
+        useWriteAheadLog();
+        // Taking the write lock at the start means the change cannot fail half-way on another program's lock.
+        bool ok = exec(QStringLiteral("begin immediate"));
+        if (ok) {
+            ok = endTransaction(upkeep() && body() && applySearchLog());
+        }
+        setBusyTimeout(kReadBusyTimeoutMs);
+        return ok;
+    }
+
+    bool changeInBatch(const std::function<bool()>& body, bool compound)
+    {
+        if (batchLost) {
+            return false;
+        }
+        if (!compound) {
+            // One statement is undone alone by SQLite when it fails, unless SQLite gives up the transaction.
+            if (body()) {
+                return true;
+            }
+            if (!transactionAlive()) {
+                dropBatch();
+            }
+            return false;
+        }
+        if (!exec(QStringLiteral("savepoint brisko_change"))) {
+            dropBatch();
+            return false;
+        }
+        const bool ok = body();
+        if ((!ok && !exec(QStringLiteral("rollback to brisko_change")))
+            || !exec(QStringLiteral("release brisko_change"))) {
+            // The savepoint went with the transaction.
+            dropBatch();
+            return false;
+        }
+        return ok;
+    }
+
+    /// With the first change of a run the file switches to write-ahead logging with NORMAL sync: a commit costs
+    /// no disk flush, and the file stays consistent after a crash or power loss (at worst the last moments of
+    /// changes are lost). Not when the catalogue opens, which must not change the file; and not waited for: while
+    /// another program reads the file the switch is left to a later change, and this one uses the rollback journal.
+    void useWriteAheadLog()
+    {
+        if (walMode) {
+            return;
+        }
+        setBusyTimeout(0);
+        if (QSqlQuery* q = execute(QStringLiteral("pragma journal_mode=wal"), {})) {
+            walMode = q->next() && q->value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+            q->finish();
+        }
+        if (walMode) {
+            exec(QStringLiteral("pragma synchronous=normal"));
+        }
+        setBusyTimeout(kWriteBusyTimeoutMs);
+    }
+
+    /// Inside the transaction of a change: brings the schema up to date where it is older than this program's
+    /// or was changed by another program (missing indexes, a missing or stale search index). What cannot be made
+    /// is left out; false only when the transaction itself failed.
+    bool upkeep()
+    {
+        const int version = schemaVersion();
+        if (version < 0) {
+            return false;
+        }
+        if (version == upkeepVersion) {
+            return true;
+        }
+        if (!exec(QStringLiteral("savepoint brisko_upkeep"))) {
+            return false;
+        }
+        if (!buildSchema(db) && !exec(QStringLiteral("rollback to brisko_upkeep"))) {
+            return false;
+        }
+        if (!exec(QStringLiteral("release brisko_upkeep"))) {
+            return false;
+        }
+        upkeepVersion = schemaVersion();
+        checkSearchIndex(upkeepVersion);
+        return true;
+    }
+
+    void checkSearchIndex(int version)
+    {
+        searchSetUp = searchIndexUsable(db);
+        searchVersion = version;
+    }
+
+    /// Inside the transaction of a change: applies the name changes the triggers logged (this change's, and any
+    /// another program made since) to the search index, so that the index is current when the change commits.
+    /// An index that cannot take them is left stale rather than the change refused: searches then scan.
+    bool applySearchLog()
+    {
+        if (!searchSetUp) {
+            return true;
+        }
         QSqlQuery* q = execute(QStringLiteral("select exists(select 1 from icon_item_search_log)"), {});
         if (!q) {
             return false;
@@ -455,21 +825,130 @@ struct IconDatabase::Shared
         if (!pending) {
             return true;
         }
-        if (!write(QStringLiteral("savepoint search_log"), {})) {
+        if (!exec(QStringLiteral("savepoint brisko_search"))) {
             return false;
         }
-        const bool ok
-            = write(str(kApplySearchLog), {}) && write(QStringLiteral("delete from icon_item_search_log"), {});
-        if (!ok) {
-            write(QStringLiteral("rollback to search_log"), {});
+        if (exec(str(kApplySearchLog)) && exec(QStringLiteral("delete from icon_item_search_log"))) {
+            return exec(QStringLiteral("release brisko_search"));
         }
-        write(QStringLiteral("release search_log"), {});
+        return exec(QStringLiteral("rollback to brisko_search")) && exec(QStringLiteral("release brisko_search"));
+    }
+
+    /// True when the search index can answer now: it is set up, and no change waits in its log (another
+    /// program's, or this program's own inside an open batch). Reads only.
+    bool searchIndexCurrent()
+    {
+        if (!usable()) {
+            return false;
+        }
+        QSqlQuery* q = execute(QStringLiteral("select (select schema_version from pragma_schema_version),"
+                                              " exists(select 1 from icon_item_search_log)"),
+                               {});
+        if (!q) {
+            return false; // no log table: no index
+        }
+        int version = -1;
+        bool pending = true;
+        if (q->next()) {
+            version = q->value(0).toInt();
+            pending = q->value(1).toInt() != 0;
+        }
+        q->finish();
+        if (version != searchVersion) {
+            checkSearchIndex(version);
+        }
+        return searchSetUp && !pending;
+    }
+
+    /// Commits the open batch (or rolls it back when it was lost or cannot be committed). True when committed.
+    bool finishBatch()
+    {
+        inBatch = false;
+        const bool ok = endTransaction(!batchLost && applySearchLog());
+        batchLost = false;
+        batchMaxOrder.clear();
+        setBusyTimeout(kReadBusyTimeoutMs);
         return ok;
+    }
+
+    /// Runs one statement that changes rows, as a change of its own.
+    bool update(const QString& sql, const QVariantList& values)
+    {
+        batchMaxOrder.clear();
+        return change([&] { return exec(sql, values); }, false);
+    }
+
+    int insert(const QString& maxSql, const QString& insertSql, QVariantList values)
+    {
+        int id = 0;
+        const bool stored = change(
+            [&] {
+                // Inside a batch this connection holds the write lock, and only its own additions change the
+                // maximum: it is read once per table and then carried along.
+                int maximum = 0;
+                auto known = inBatch ? batchMaxOrder.find(maxSql) : batchMaxOrder.end();
+                if (known != batchMaxOrder.end()) {
+                    maximum = known->second;
+                } else {
+                    maximum = selectInt(maxSql);
+                    if (inBatch) {
+                        batchMaxOrder[maxSql] = maximum;
+                    }
+                }
+                const int order = maximum + 1;
+                values.append(order);
+                QSqlQuery* q = execute(insertSql, values);
+                if (!q) {
+                    return false;
+                }
+                id = q->lastInsertId().toInt();
+                q->finish();
+                if (inBatch) {
+                    batchMaxOrder[maxSql] = order;
+                }
+                return id > 0;
+            },
+            false);
+        return stored ? id : 0;
     }
 
     /// Runs a select of icon_item rows and appends them to the list. False when the statement failed (the rows
     /// read before the failure stay appended).
     bool listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
+
+    // ---- The quick check
+
+    void stopIntegrityCheck()
+    {
+        if (!check) {
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(check->mutex);
+            check->stopped = true;
+#ifdef BRISKO_HAVE_SQLITE3
+            if (check->handle) {
+                sqlite3_interrupt(check->handle);
+            }
+#endif
+        }
+        if (check->thread.joinable()) {
+            check->thread.join();
+        }
+        checkReceiver.reset();
+        check.reset();
+        checkContext = nullptr;
+        onDamaged = nullptr;
+    }
+
+    /// On this object's thread, when the check found the file damaged.
+    void tellDamaged()
+    {
+        if (checkContext && onDamaged) {
+            // Run from the context's own event, so that the store may close while the person reads the notice.
+            QMetaObject::invokeMethod(checkContext.data(), onDamaged, Qt::QueuedConnection);
+        }
+    }
 
     /// Records why the catalogue cannot be used, and says so in the debug output.
     void fail(State s, const QString& text)
@@ -521,13 +1000,20 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
     Shared& s = *d;
     s.close();
     s.state = State::NotOpened;
+    s.block = WriteBlock::None;
     s.errorText.clear();
     s.path = QFileInfo(dbPath).absoluteFilePath();
+    const QString folder = QFileInfo(s.path).absolutePath();
     const QString shownPath = QDir::toNativeSeparators(s.path);
+    const QString cannotOpen = QStringLiteral("无法打开目录数据库 %1：%2");
 
     // First run: make the whole folder path (a fresh account may have no Documents folder) and copy the template.
-    if (!QFileInfo::exists(s.path)) {
-        const QString folder = QFileInfo(s.path).absolutePath();
+    // A zero-byte file is what an interrupted copy leaves: it is replaced by the template as well (unless a
+    // write-ahead log beside it holds the content of a new database).
+    const QFileInfo found(s.path);
+    const bool zeroBytes
+        = found.isFile() && found.size() == 0 && QFileInfo(s.path + QStringLiteral("-wal")).size() == 0;
+    if (!found.exists() || zeroBytes) {
         if (!QDir().mkpath(folder)) {
             qDebug("copy file error!");
             s.fail(State::NoFolder,
@@ -536,6 +1022,9 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
             return;
         }
         if (!templatePath.isEmpty()) {
+            if (zeroBytes && QFile::exists(templatePath)) {
+                QFile::remove(s.path);
+            }
             if (QFile::copy(templatePath, s.path)) {
                 // An installed template may be read-only; the user's copy must be writable.
                 QFile::setPermissions(s.path, QFile::permissions(s.path) | QFile::ReadOwner | QFile::WriteOwner);
@@ -545,19 +1034,21 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
         }
     }
 
-    // A file that is not a SQLite database is never handed to SQLite in read-write mode, so that nothing in it
-    // is changed: an empty file is a new database, anything else must carry the SQLite header.
-    const QString notADatabase
-        = QStringLiteral("无法使用目录数据库 %1：该文件不是可读的数据库，已原样保留。").arg(shownPath);
-    QFileInfo info(s.path);
+    // A file is handed to SQLite for writing only once a read-only look has shown that it is a catalogue (or a
+    // database without any table, a new one), so that nothing in any other file is changed: an empty file is a
+    // new database, anything else must carry the SQLite header and the catalogue's tables.
+    const QString leftAlone = QStringLiteral("无法使用目录数据库 %1：%2，已原样保留。");
+    const QString notADatabase = leftAlone.arg(shownPath, QStringLiteral("该文件不是可读的数据库"));
+    Content content = Content::Empty;
+    const QFileInfo info(s.path);
     if (info.exists()) {
         if (info.isDir()) {
-            s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：该路径是一个文件夹。").arg(shownPath));
+            s.fail(State::OpenFailed, cannotOpen.arg(shownPath, QStringLiteral("该路径是一个文件夹。")));
             return;
         }
         QFile file(s.path);
         if (!file.open(QIODevice::ReadOnly)) {
-            s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：没有读取该文件的权限。").arg(shownPath));
+            s.fail(State::OpenFailed, cannotOpen.arg(shownPath, QStringLiteral("没有读取该文件的权限。")));
             return;
         }
         const QByteArray header = file.read(16);
@@ -567,30 +1058,44 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
             return;
         }
         if (!header.isEmpty()) {
-            // The header is right; a read-only look at the schema shows whether the rest is readable.
             const QString probeName = QStringLiteral("brisko-probe-%1").arg(++g_connectionCounter);
-            bool damaged = false;
+            QSqlError error;
+            bool read = false;
             {
                 QSqlDatabase probe = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), probeName);
                 probe.setDatabaseName(s.path);
                 probe.setConnectOptions(
-                    QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+                    QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kReadBusyTimeoutMs));
                 if (probe.open()) {
-                    QSqlQuery q(probe);
-                    if (!q.exec(QStringLiteral("select count(*) from sqlite_master"))) {
-                        damaged = isNotADatabaseError(q.lastError());
-                    }
+                    read = readContent(probe, content, error);
                 } else {
-                    damaged = isNotADatabaseError(probe.lastError());
+                    error = probe.lastError();
                 }
                 probe.close();
             }
             QSqlDatabase::removeDatabase(probeName);
-            if (damaged) {
-                s.fail(State::NotADatabase, notADatabase);
+            if (!read) {
+                if (isNotADatabaseError(error)) {
+                    s.fail(State::NotADatabase, notADatabase);
+                } else {
+                    s.fail(State::OpenFailed, cannotOpen.arg(shownPath, error.text()));
+                }
+                return;
+            }
+            if (content == Content::Other) {
+                s.fail(State::NotACatalogue,
+                       leftAlone.arg(shownPath, QStringLiteral("该数据库中没有 Brisko 的目录表，不是 Brisko 的目录")));
                 return;
             }
         }
+    }
+
+    // A file or folder that cannot be written is opened for reading only: its catalogue is shown, and changes
+    // are refused (and said to be) rather than lost at once.
+    if (info.exists() && !info.isWritable()) {
+        s.block = WriteBlock::ReadOnlyFile;
+    } else if (!QFileInfo(folder).isWritable()) {
+        s.block = WriteBlock::ReadOnlyFolder;
     }
 
     // The first connection takes Qt's default name, as the rest of the program expects; further ones (tests,
@@ -600,13 +1105,18 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
         : QLatin1String(QSqlDatabase::defaultConnection);
     s.db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), s.connectionName);
     s.db.setDatabaseName(s.path);
-    s.db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kReadBusyTimeoutMs);
+    if (s.block != WriteBlock::None) {
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    }
+    s.db.setConnectOptions(options);
     if (!s.db.open()) {
         const QString why = s.db.lastError().text();
         s.close();
-        s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：%2").arg(shownPath, why));
+        s.fail(State::OpenFailed, cannotOpen.arg(shownPath, why));
         return;
     }
+    s.busyTimeout = kReadBusyTimeoutMs;
     {
         QSqlQuery check(s.db);
         if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
@@ -617,46 +1127,41 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
             if (damaged) {
                 s.fail(State::NotADatabase, notADatabase);
             } else {
-                s.fail(State::OpenFailed, QStringLiteral("无法打开目录数据库 %1：%2").arg(shownPath, e.text()));
+                s.fail(State::OpenFailed, cannotOpen.arg(shownPath, e.text()));
             }
             return;
         }
     }
 
-    // Write-ahead logging with NORMAL sync: a commit costs no disk flush, and the file stays consistent after a
-    // crash or power loss (at worst the last moments of changes are lost). Where WAL cannot be used SQLite keeps
-    // its rollback journal with full syncs.
-    {
-        QSqlQuery q(s.db);
-        s.walMode = q.exec(QStringLiteral("pragma journal_mode=wal")) && q.next()
-            && q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
-    }
-    if (s.walMode) {
-        run(s.db, QStringLiteral("pragma synchronous=normal"));
-    }
     // A page cache of up to 16 MiB holds a catalogue of 100,000 entries with its indexes, so searches and
     // listings read from memory instead of from the file again on every call.
     run(s.db, QStringLiteral("pragma cache_size=-16384"));
-    // Statement journals (kept for every insert, whose triggers write to the search index) stay in memory
-    // instead of going to temporary files.
+    // Statement journals (kept for every insert, whose triggers write to the search log) stay in memory instead
+    // of going to temporary files.
     run(s.db, QStringLiteral("pragma temp_store=memory"));
 
-    ensureSchema(s.db);
+    // A new catalogue gets its tables; an existing one is not changed here (what its schema lacks is added with
+    // the person's first change).
+    if (content == Content::Empty) {
+        ensureSchema(s.db);
+    }
     if (!catalogueTablesExist(s.db)) {
         // Typically a new, empty file in a place that cannot be written. The connection stays, so nothing changes
         // behind the user's back; every operation fails as without one.
         s.fail(State::SchemaFailed, QStringLiteral("无法在目录数据库 %1 中建立目录表，目录无法保存。").arg(shownPath));
         return;
     }
-    s.searchIndex = searchIndexUsable(s.db);
-    if (s.searchIndex) {
-        // Changes logged since the last search (by this program or another) reach the index now, so the log stays
-        // short even when nobody searches.
-        s.syncSearchIndex();
-    }
 #ifdef BRISKO_HAVE_SQLITE3
     s.handle = nativeHandle(s.db);
+    if (s.handle && s.block == WriteBlock::None && sqlite3_db_readonly(s.handle, "main") == 1) {
+        s.block = WriteBlock::ReadOnlyFile;
+    }
 #endif
+    const int version = s.schemaVersion();
+    s.checkSearchIndex(version);
+    if (s.searchSetUp && schemaComplete(s.db)) {
+        s.upkeepVersion = version;
+    }
     s.state = State::Ok;
 }
 
@@ -665,35 +1170,21 @@ bool IconDatabase::ensureSchema(QSqlDatabase& db)
     if (!db.isOpen()) {
         return false;
     }
-    // Nothing is written when everything is already there, so a read-only catalogue opens as well.
-    if (catalogueTablesExist(db)) {
-        bool indexesThere = true;
-        for (const char* sql : kCreateIndexes) {
-            const QString name = str(sql).section(QLatin1Char(' '), 5, 5);
-            indexesThere = indexesThere && objectExists(db, QStringLiteral("index"), name);
-        }
-        if (indexesThere && searchIndexUsable(db)) {
-            return true;
-        }
+    Content content = Content::Other;
+    QSqlError error;
+    if (!readContent(db, content, error) || content == Content::Other) {
+        return false;
     }
-    const bool inTransaction = run(db, QStringLiteral("savepoint brisko_schema"));
-    bool ok = true;
-    for (const char* sql : kCreateTables) {
-        ok = ok && run(db, str(sql));
+    // Nothing is written when everything is already there.
+    if (content == Content::Catalogue && schemaComplete(db)) {
+        return true;
     }
-    for (const char* sql : kCreateIndexes) {
-        ok = ok && run(db, str(sql));
+    if (!run(db, QStringLiteral("begin immediate"))) {
+        return false;
     }
-    if (ok) {
-        ensureSearchIndex(db);
-    }
-    if (inTransaction) {
-        if (ok) {
-            ok = run(db, QStringLiteral("release brisko_schema"));
-        } else {
-            run(db, QStringLiteral("rollback to brisko_schema"));
-            run(db, QStringLiteral("release brisko_schema"));
-        }
+    const bool ok = buildSchema(db) && run(db, QStringLiteral("commit"));
+    if (!ok) {
+        rollbackAll(db);
     }
     return ok && catalogueTablesExist(db);
 }
@@ -726,16 +1217,80 @@ QString IconDatabase::databasePath() const
 
 bool IconDatabase::hasSearchIndex() const
 {
-    return d->searchIndex;
+    return d->searchIndexCurrent();
+}
+
+bool IconDatabase::isWritable() const
+{
+    return d->writable();
+}
+
+IconDatabase::WriteBlock IconDatabase::writeBlock() const
+{
+    return d->usable() ? d->currentBlock() : WriteBlock::None;
+}
+
+QString IconDatabase::writeBlockReason() const
+{
+    const QString shownPath = QDir::toNativeSeparators(d->path);
+    switch (writeBlock()) {
+    case WriteBlock::None:
+        break;
+    case WriteBlock::ReadOnlyFile:
+        return QStringLiteral("无法保存对目录数据库 %1 的修改：该文件是只读的（没有写入权限，或位于只读的磁盘上）。")
+            .arg(shownPath);
+    case WriteBlock::ReadOnlyFolder:
+        return QStringLiteral("无法保存对目录数据库 %1 的修改：它所在的文件夹 %2 不可写入，无法在其中建立日志文件。")
+            .arg(shownPath, QDir::toNativeSeparators(QFileInfo(d->path).absolutePath()));
+    case WriteBlock::Damaged:
+        return QStringLiteral("目录数据库 %1 已损坏（完整性检查发现了错误），该文件未被改动；显示的内容可能不完整。")
+            .arg(shownPath);
+    }
+    return QString();
+}
+
+bool IconDatabase::startIntegrityCheck(QObject* context, std::function<void()> onDamaged)
+{
+    Shared& s = *d;
+    if (!s.usable() || s.check) {
+        return false;
+    }
+    s.check = std::make_shared<IntegrityCheck>();
+    s.checkReceiver = std::make_unique<QObject>();
+    s.checkContext = context;
+    s.onDamaged = std::move(onDamaged);
+    std::shared_ptr<IntegrityCheck> check = s.check;
+    QObject* receiver = s.checkReceiver.get();
+    Shared* shared = &s;
+    const QString path = s.path;
+    // The thread is joined (and its check interrupted) before the receiver and the store go: stopIntegrityCheck().
+    check->thread = std::thread([check, receiver, shared, path] {
+        const Integrity result = runQuickCheck(path, *check);
+        check->result = int(result);
+        if (result == Integrity::Damaged) {
+            QMetaObject::invokeMethod(
+                receiver, [shared] { shared->tellDamaged(); }, Qt::QueuedConnection);
+        }
+    });
+    return true;
+}
+
+IconDatabase::Integrity IconDatabase::integrity() const
+{
+    return d->check ? Integrity(d->check->result.load()) : Integrity::NotChecked;
 }
 
 bool IconDatabase::execSql(const QString& sql)
 {
-    d->batchMaxOrder.clear();
+    Shared& s = *d;
+    s.batchMaxOrder.clear();
     bool ok = false;
-    if (d->isOpen()) {
-        QSqlQuery q(d->db);
+    if (s.writable()) {
+        s.setBusyTimeout(kWriteBusyTimeoutMs);
+        QSqlQuery q(s.db);
         ok = q.exec(sql);
+        q.finish();
+        s.setBusyTimeout(kReadBusyTimeoutMs);
     }
     if (!ok) {
         qDebug("query error!");
@@ -844,12 +1399,12 @@ int IconDatabase::addTeam(const QString& name, int ttype)
 
 bool IconDatabase::renameTeam(int id, const QString& name)
 {
-    return reportWrite(d->write(QStringLiteral("update  team set name=? where id=?"), { textValue(name), id }));
+    return reportWrite(d->update(QStringLiteral("update  team set name=? where id=?"), { textValue(name), id }));
 }
 
 bool IconDatabase::deleteTeam(int id)
 {
-    return reportWrite(d->write(QStringLiteral("delete from  team where id=?"), { id }));
+    return reportWrite(d->update(QStringLiteral("delete from  team where id=?"), { id }));
 }
 
 bool IconDatabase::getTeam(TeamInfo& info, int id)
@@ -877,23 +1432,23 @@ int IconDatabase::addItem(const QString& icon_name, const QString& file_name, in
 
 bool IconDatabase::updateItem(int id, const QString& icon_name, const QString& file_name)
 {
-    return reportWrite(d->write(QStringLiteral("update icon_item set icon_name=?,file_name=? where id=?"),
-                                { textValue(icon_name), textValue(file_name), id }));
+    return reportWrite(d->update(QStringLiteral("update icon_item set icon_name=?,file_name=? where id=?"),
+                                 { textValue(icon_name), textValue(file_name), id }));
 }
 
 bool IconDatabase::deleteItem(int id)
 {
-    return reportWrite(d->write(QStringLiteral("delete from  icon_item where id=?"), { id }));
+    return reportWrite(d->update(QStringLiteral("delete from  icon_item where id=?"), { id }));
 }
 
 bool IconDatabase::deleteTeamItems(int team_id)
 {
-    return reportWrite(d->write(QStringLiteral("delete from  icon_item where team_id=?"), { team_id }));
+    return reportWrite(d->update(QStringLiteral("delete from  icon_item where team_id=?"), { team_id }));
 }
 
 bool IconDatabase::setItemLastTime(int id, int time)
 {
-    return reportWrite(d->write(QStringLiteral("update icon_item set last_time=? where id=?"), { time, id }));
+    return reportWrite(d->update(QStringLiteral("update icon_item set last_time=? where id=?"), { time, id }));
 }
 
 bool IconDatabase::getItem(IconItemInfo& info, int id)
@@ -924,8 +1479,10 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
     // yields every row that could match (every row holding all the keyword's trigrams; the index folds case
     // more widely than LIKE does); the LIKE then decides, so the rows are exactly those of a plain scan, in the
     // same (row id) order. A keyword with half a surrogate pair is scanned: SQLite converts it its own way.
-    if (d->searchIndex && codePointCount(keyword) >= 3 && !keyword.contains(QLatin1Char('%'))
-        && !keyword.contains(QLatin1Char('_')) && keyword.isValidUtf16() && d->syncSearchIndex()) {
+    // Only a current index is used (it is checked by reading, never brought up to date here: a search never
+    // writes); a stale one is bypassed by the plain scan until the next change updates it.
+    if (codePointCount(keyword) >= 3 && !keyword.contains(QLatin1Char('%')) && !keyword.contains(QLatin1Char('_'))
+        && keyword.isValidUtf16() && d->searchIndexCurrent()) {
         const qsizetype before = list.size();
         if (d->listItems(QStringLiteral("select * from icon_item where id in (select rowid from icon_item_search"
                                         " where icon_item_search match ?) and icon_name like ? order by id"),
@@ -933,8 +1490,7 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
                          list)) {
             return;
         }
-        // The index could not answer (damaged, say), or the file cannot be written to bring it up to date: the
-        // plain scan gives the same rows.
+        // The index could not answer (damaged, say): the plain scan gives the same rows.
         list.resize(before);
     }
     d->listItems(QStringLiteral("select * from icon_item where icon_name like ?"), { pattern }, list);
@@ -945,20 +1501,16 @@ void IconDatabase::searchItems(QList<IconItemInfo>& list, const QString& keyword
 namespace
 {
 /// Gives row A the order number of row B and B that of A, with `update` ("update ... set order_num=? where
-/// id=?"). Both rows change or neither: a savepoint works inside a batch as well as on its own.
+/// id=?"), as one change: both rows change or neither.
 template <typename Shared>
 bool swapOrders(Shared& s, const QString& update, int idA, int orderA, int idB, int orderB)
 {
-    if (!s.write(QStringLiteral("savepoint swap_order"), {})) {
-        qDebug("query error!");
-        return false;
-    }
-    const bool ok = s.write(update, { orderB, idA }) && s.write(update, { orderA, idB });
-    if (!ok) {
-        qDebug("query error!");
-        s.write(QStringLiteral("rollback to swap_order"), {});
-    }
-    return reportWrite(s.write(QStringLiteral("release swap_order"), {})) && ok;
+    s.batchMaxOrder.clear();
+    return reportWrite(s.change(
+        [&] {
+            return s.exec(update, { orderB, idA }) && s.exec(update, { orderA, idB });
+        },
+        true));
 }
 } // namespace
 
@@ -989,15 +1541,24 @@ bool IconDatabase::swapItemOrder(int idA, int idB)
 bool IconDatabase::beginBatch()
 {
     Shared& s = *d;
-    if (s.inBatch || !s.isOpen()) {
+    if (s.inBatch || !s.writable()) {
         return false;
     }
-    // Takes the write lock at once (waiting up to the busy timeout), so the batch cannot fail half-way on a lock.
-    if (!s.write(QStringLiteral("begin immediate"), {})) {
+    s.setBusyTimeout(kWriteBusyTimeoutMs);
+    s.useWriteAheadLog();
+    // Takes the write lock at once, so the batch cannot fail half-way on another program's lock.
+    bool ok = s.exec(QStringLiteral("begin immediate"));
+    if (ok && !s.upkeep()) {
+        s.endTransaction(false);
+        ok = false;
+    }
+    if (!ok) {
+        s.setBusyTimeout(kReadBusyTimeoutMs);
         qDebug("query error!");
         return false;
     }
     s.inBatch = true;
+    s.batchLost = false;
     return true;
 }
 
@@ -1007,11 +1568,5 @@ bool IconDatabase::commitBatch()
     if (!s.inBatch) {
         return false;
     }
-    s.inBatch = false;
-    if (s.write(QStringLiteral("commit"), {})) {
-        return true;
-    }
-    qDebug("query error!");
-    s.write(QStringLiteral("rollback"), {});
-    return false;
+    return reportWrite(s.finishBatch());
 }

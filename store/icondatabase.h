@@ -4,7 +4,10 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <memory>
+
+class QObject;
 
 /// Kind of a group or an entry, stored in both `ttype` columns.
 enum tb_en_team_type
@@ -40,6 +43,10 @@ Q_DECLARE_TYPEINFO(IconItemInfo, Q_RELOCATABLE_TYPE);
 
 /// The catalogue store: the only owner of SQL. A small value class around the shared SQLite connection;
 /// copies share the connection, which closes when the last holder goes away.
+///
+/// The store writes only when asked to change something. Every change is one transaction: it is stored whole or
+/// not at all, its result says which, and afterwards the connection is back in autocommit mode whatever happened.
+/// Opening, listing and searching only read, and wait only a moment for another program's lock.
 class IconDatabase
 {
 public:
@@ -51,7 +58,27 @@ public:
         NoFolder, ///< the data folder could not be created
         OpenFailed, ///< SQLite could not open the file (permissions, a folder in its place, ...)
         NotADatabase, ///< the file is not a readable SQLite database; it is left untouched
+        NotACatalogue, ///< a SQLite database holding other tables than the catalogue's; it is left untouched
         SchemaFailed, ///< the catalogue tables could not be created in an empty database
+    };
+
+    /// Why a usable catalogue does not take changes (None when it does).
+    enum class WriteBlock
+    {
+        None,
+        ReadOnlyFile, ///< the file cannot be written (its mode, its owner, a read-only mount)
+        ReadOnlyFolder, ///< the folder of the file cannot be written, so no journal can be made beside it
+        Damaged, ///< the quick check found the file damaged
+    };
+
+    /// The outcome of the quick check of the file.
+    enum class Integrity
+    {
+        NotChecked, ///< no check was started for the catalogue open now
+        Running,
+        Sound,
+        Damaged,
+        Unknown, ///< the check could not run to its end (the file locked for long, the catalogue closed first)
     };
 
     IconDatabase();
@@ -73,8 +100,10 @@ public:
     /// The path openDatabase() uses: <Documents>/Brisko/Desktop/data.db.
     static QString defaultDatabasePath();
 
-    /// Creates the catalogue tables, indexes and search index in an open database where they are missing.
-    /// Used for empty databases and by the tool that makes the template. True on success.
+    /// Creates the catalogue tables, indexes and search index, in one transaction, where they are missing in an
+    /// open database that is empty or already a catalogue; any other database is left alone (false). Writes
+    /// nothing when all is there. Used for new catalogues and by the tool that makes the template. True on
+    /// success.
     static bool ensureSchema(QSqlDatabase& db);
 
     bool isUsable() const;
@@ -84,12 +113,31 @@ public:
     /// The database file in use (or that could not be used).
     QString databasePath() const;
     /// True when name searches of three or more characters are served by the trigram index inside the database
-    /// (false where SQLite lacks FTS5: searches then scan the table, with the same results).
+    /// now. False where SQLite lacks FTS5, and while the index is missing or stale (the catalogue was changed by
+    /// another program, or made before the index existed) until the next change brings it up to date: searches
+    /// then scan the table, with the same results.
     bool hasSearchIndex() const;
 
+    /// True when the catalogue is usable and takes changes.
+    bool isWritable() const;
+    WriteBlock writeBlock() const;
+    /// A sentence for the person saying which file cannot take changes and why; empty when it can.
+    QString writeBlockReason() const;
+
+    /// Starts SQLite's quick check of the catalogue file, with a read-only connection on a thread of its own, once
+    /// per opened catalogue. When it finds the file damaged the store refuses every later change (writeBlock()
+    /// becomes Damaged) and `onDamaged` runs on the thread of `context` (the store's own thread), unless
+    /// `context` is gone by then. Closing the catalogue stops the check and waits for its thread. False when no
+    /// check was started (nothing usable is open, or a check was already started).
+    bool startIntegrityCheck(QObject* context, std::function<void()> onDamaged);
+    Integrity integrity() const;
+
+    /// Runs one statement as given (a transaction it begins is the caller's). Refused when the catalogue does
+    /// not take changes.
     bool execSql(const QString& sql);
 
-    // Writes return true when the change is stored (a swap: when both rows exist and both changed).
+    // Writes return true when the change is stored (a swap: when both rows exist and both changed); additions
+    // return the new row's id, 0 when nothing was stored. A failed change leaves nothing behind.
 
     // Groups
     int addTeam(const QString& name, int ttype);
@@ -112,9 +160,11 @@ public:
     void getRecentItems(QList<IconItemInfo>& list);
     void searchItems(QList<IconItemInfo>& list, const QString& keyword);
 
-    /// Runs many additions in one transaction (a drop of many files): begin, any number of addItem calls (a
-    /// failed one is skipped alone), commit. True when the transaction began / committed; when the commit fails
-    /// the additions of the batch are undone and false is returned.
+    /// Runs many changes in one transaction (a drop of many files): begin, any number of addItem (or other)
+    /// calls, commit. An addition refused by the catalogue's rules is skipped alone; when SQLite gives up the
+    /// transaction itself (a full disk, an I/O error) the rest of the batch is refused at once and nothing of it
+    /// is stored. True when the transaction began / committed; when the commit fails nothing of the batch is
+    /// stored and false is returned.
     bool beginBatch();
     bool commitBatch();
 

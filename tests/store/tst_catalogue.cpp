@@ -545,7 +545,8 @@ void TestCatalogue::searchWithUnpairedSurrogate()
     const QChar high(0xD800);
     QVERIFY(m_db.addItem(QStringLiteral("a") + high + QStringLiteral("bcd"), QStringLiteral("/a"), team, en_team_icon));
     QVERIFY(m_db.addItem(QStringLiteral("plain bcd"), QStringLiteral("/p"), team, en_team_icon));
-    for (const QString& keyword : { high + QStringLiteral("bc"), high + QStringLiteral("bcd"), QStringLiteral("bcd") }) {
+    for (const QString& keyword :
+         { high + QStringLiteral("bc"), high + QStringLiteral("bcd"), QStringLiteral("bcd") }) {
         QList<IconItemInfo> found;
         m_db.searchItems(found, keyword);
         QCOMPARE(ids(found), plainLikeIds(path(), keyword));
@@ -719,22 +720,26 @@ void TestCatalogue::batchOrderNumbers()
     QCOMPARE(t.order_num, 3);
 }
 
-// Another process holding the write lock for a moment (a backup or sync tool) makes an addition wait, not fail.
+// Another process holding the write lock for a moment (a backup or sync tool committing) makes an addition wait
+// for it, not fail. The holder lets go a moment after the addition has started.
 void TestCatalogue::lockedDatabaseMakesStatementsWait()
 {
     const int team = m_db.addTeam(QStringLiteral("t"), en_team_icon);
     std::promise<void> locked;
+    std::promise<void> adding;
     std::thread holder([&] {
         StoreTest::withConnection(path(), [&](QSqlDatabase& db) {
             QSqlQuery q(db);
             q.exec(QStringLiteral("begin immediate"));
             q.exec(QStringLiteral("insert into team(name,ttype,order_num) values('other process',1,100)"));
             locked.set_value();
-            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            adding.get_future().wait();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
             q.exec(QStringLiteral("commit"));
         });
     });
     locked.get_future().wait();
+    adding.set_value();
     const int id = m_db.addItem(QStringLiteral("waited"), QStringLiteral("/w"), team, en_team_icon);
     holder.join();
     QVERIFY(id > 0);
