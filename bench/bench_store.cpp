@@ -1,14 +1,18 @@
-// The catalogue store at 100,000 entries: searches, listings and additions, medians of repeated runs.
+// The catalogue store at 100,000 entries: searches, listings, additions, opening and the quick check, medians of
+// repeated runs.
 #include "benchutil.h"
 #include "icondatabase.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <sys/resource.h>
+#include <thread>
 
 namespace
 {
@@ -187,9 +191,65 @@ int runStore(const QStringList&)
             db.commitBatch();
         });
     reportMs("add_1000_batch_ms", batch);
+
+    // Opening the catalogue of 100,000 entries (the file at rest, as a new run finds it), and searching it before
+    // any change.
+    const QString file = db.databasePath();
+    const double open = medianMs(
+        kRuns, [&] { db = IconDatabase(); }, [&] { db.openDatabaseAt(file, QString()); });
+    reportMs("open_100k_ms", open);
+    const double searchOpened = medianMs(
+        kRuns, [&] { list.clear(); }, [&] { db.searchItems(list, QStringLiteral("conf")); });
+    reportMs("search_conf_after_open_ms", searchOpened);
+
+    // The same while another program (a backup or sync tool) holds a read lock on the file at rest.
+    db = IconDatabase();
+    {
+        const QString reader = QStringLiteral("bench-reader");
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), reader);
+            other.setDatabaseName(file);
+            QSqlQuery q(other);
+            if (other.open() && q.exec(QStringLiteral("begin")) && q.exec(QStringLiteral("select count(*) from team"))
+                && q.next()) {
+                const double locked = medianMs(
+                    3, [&] { db = IconDatabase(); }, [&] { db.openDatabaseAt(file, QString()); });
+                reportMs("open_100k_read_locked_ms", locked);
+                const double lockedSearch = medianMs(
+                    kRuns, [&] { list.clear(); }, [&] { db.searchItems(list, QStringLiteral("conf")); });
+                reportMs("search_conf_read_locked_ms", lockedSearch);
+            }
+            q.exec(QStringLiteral("commit"));
+            q.finish();
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(reader);
+    }
+
+    // SQLite's quick check of the whole file, on its own thread: from the start until the answer is there.
+    QObject context;
+    const double check = medianMs(
+        5,
+        [&] {
+            db = IconDatabase();
+            db.openDatabaseAt(file, QString());
+        },
+        [&] {
+            if (db.startIntegrityCheck(&context, [] {})) {
+                while (db.integrity() == IconDatabase::Integrity::Running) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                }
+            }
+        });
+    if (db.integrity() != IconDatabase::Integrity::NotChecked) {
+        Bench::report(QStringLiteral("quick_check_100k_ms"), check, QStringLiteral("ms"));
+        Bench::report(QStringLiteral("quick_check_sound"),
+                      db.integrity() == IconDatabase::Integrity::Sound ? 1 : 0,
+                      QStringLiteral("bool"));
+    }
     return 0;
 }
 
 static Bench::Registrar
-    registrar("store", "catalogue store at 100,000 entries (search, listings, additions)", runStore);
+    registrar("store", "catalogue store at 100,000 entries (search, listings, additions, opening)", runStore);
 } // namespace
