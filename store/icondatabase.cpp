@@ -1074,20 +1074,19 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
                 probe.close();
             }
             QSqlDatabase::removeDatabase(probeName);
-            if (!read) {
-                if (isNotADatabaseError(error)) {
-                    s.fail(State::NotADatabase, notADatabase);
-                } else {
-                    s.fail(State::OpenFailed, cannotOpen.arg(shownPath, error.text()));
-                }
+            if (!read && isNotADatabaseError(error)) {
+                s.fail(State::NotADatabase, notADatabase);
                 return;
             }
-            if (content == Content::Other) {
-                s.fail(State::NotACatalogue,
-                       leftAlone.arg(shownPath, QStringLiteral("该数据库中没有 Brisko 的目录表，不是 Brisko 的目录")));
-                return;
-            }
+            // Any other failure (a journal left by a crash, which only a connection that may write can roll
+            // back; a lock) is met again by the connection below, which reads the content itself.
         }
+    }
+    const QString notACatalogue
+        = leftAlone.arg(shownPath, QStringLiteral("该数据库中没有 Brisko 的目录表，不是 Brisko 的目录"));
+    if (content == Content::Other) {
+        s.fail(State::NotACatalogue, notACatalogue);
+        return;
     }
 
     // A file or folder that cannot be written is opened for reading only: its catalogue is shown, and changes
@@ -1117,20 +1116,22 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
         return;
     }
     s.busyTimeout = kReadBusyTimeoutMs;
-    {
-        QSqlQuery check(s.db);
-        if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
-            const QSqlError e = check.lastError();
-            check.finish();
-            const bool damaged = isNotADatabaseError(e);
-            s.close();
-            if (damaged) {
-                s.fail(State::NotADatabase, notADatabase);
-            } else {
-                s.fail(State::OpenFailed, cannotOpen.arg(shownPath, e.text()));
-            }
-            return;
+    // Read again on this connection: when the look above failed this is the first reading, and a journal left by
+    // a crash has been rolled back by now.
+    QSqlError error;
+    if (!readContent(s.db, content, error)) {
+        s.close();
+        if (isNotADatabaseError(error)) {
+            s.fail(State::NotADatabase, notADatabase);
+        } else {
+            s.fail(State::OpenFailed, cannotOpen.arg(shownPath, error.text()));
         }
+        return;
+    }
+    if (content == Content::Other) {
+        s.close();
+        s.fail(State::NotACatalogue, notACatalogue);
+        return;
     }
 
     // A page cache of up to 16 MiB holds a catalogue of 100,000 entries with its indexes, so searches and

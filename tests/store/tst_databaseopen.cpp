@@ -68,6 +68,7 @@ private slots:
     void searchIndexWithoutTriggersIsRebuilt();
     void openingAndSearchingChangeNothing_data();
     void openingAndSearchingChangeNothing();
+    void interruptedChangeIsRolledBack();
     void notACatalogueIsLeftUntouched_data();
     void notACatalogueIsLeftUntouched();
     void readOnlyCatalogueStillReads_data();
@@ -527,6 +528,38 @@ void TestDatabaseOpen::openingAndSearchingChangeNothing()
         db.searchItems(found, keyword);
         QCOMPARE(StoreTest::ids(found), StoreTest::plainLikeIds(path, keyword));
     }
+}
+
+// A program that ended in the middle of a change to a file with a rollback journal (a crash, a power loss) leaves
+// the journal beside it: opening the catalogue rolls the change back, as SQLite does, and shows what was stored.
+void TestDatabaseOpen::interruptedChangeIsRolledBack()
+{
+    const QString source = m_work->filePath(QStringLiteral("source.db"));
+    const QString path = m_work->filePath(QStringLiteral("data.db"));
+    QVERIFY(StoreTest::makeCatalogue(source, 3000));
+    // The state of the files in the middle of a large change: pages already written to the file, the journal
+    // holding the old ones; copied while the change is open, as a crash would leave them.
+    withConnection(source, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("pragma cache_size=10")));
+        QVERIFY(q.exec(QStringLiteral("begin")));
+        QVERIFY(q.exec(QStringLiteral("update icon_item set icon_name='half done', file_name=file_name||'x'")));
+        QVERIFY(QFile::exists(source + QStringLiteral("-journal")));
+        QVERIFY(QFile::copy(source, path));
+        QVERIFY(QFile::copy(source + QStringLiteral("-journal"), path + QStringLiteral("-journal")));
+        QVERIFY(q.exec(QStringLiteral("rollback")));
+    });
+
+    IconDatabase db;
+    db.openDatabaseAt(path, m_runtimeTemplate);
+    QCOMPARE(db.state(), IconDatabase::State::Ok);
+    QList<IconItemInfo> found;
+    db.searchItems(found, QStringLiteral("half done"));
+    QVERIFY(found.isEmpty());
+    QList<IconItemInfo> items;
+    db.getItemsByType(items, en_team_icon);
+    QCOMPARE(items.size(), 3000);
+    QCOMPARE(items.at(0).icon_name, QStringLiteral("entry 0 config"));
 }
 
 void TestDatabaseOpen::notACatalogueIsLeftUntouched_data()
