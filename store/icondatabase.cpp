@@ -1,13 +1,13 @@
 #include "icondatabase.h"
 
-#include <QCoreApplication>
+#include "catalogueschema.h"
+#include "integritycheck.h"
+#include "sqlitehandle.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QObject>
-#include <QPointer>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -15,90 +15,27 @@
 
 #include <atomic>
 #include <map>
-#include <mutex>
-#include <thread>
-
-#ifdef BRISKO_HAVE_SQLITE3
-#include <sqlite3.h>
-#endif
 
 namespace
 {
 // How long a statement waits for another program's lock on the file (a backup or sync tool, a database browser)
 // before it gives up. The store runs on the GUI thread, so nothing waits long: reads (opening, listings,
 // searches) only wait out a commit in progress; a change waits a little longer, since most locks last for a
-// commit of a few milliseconds, and then fails and says so. The quick check runs on a thread of its own.
+// commit of a few milliseconds, and then fails and says so.
 const int kReadBusyTimeoutMs = 200;
 const int kWriteBusyTimeoutMs = 500;
-const int kCheckBusyTimeoutMs = 3000;
 
 // SQLite result codes (primary codes: the low byte of an extended one).
 const int kSqliteCorrupt = 11;
 const int kSqliteConstraint = 19;
 const int kSqliteNotADb = 26;
 
-// The catalogue tables. The column order is binding: every read uses "select *" and takes columns by position.
-const char* const kCreateTables[] = {
-    "create table if not exists team(id integer primary key autoincrement, name text, ttype integer default 0,"
-    " order_num integer default 0)",
-    "create table if not exists icon_item(id integer primary key autoincrement, icon_name text, file_name text,"
-    " team_id integer default 0, last_time integer default 0, order_num integer default 0, ttype integer default 0)",
-};
-
-// Indexes that keep the listing operations fast on large catalogues: lists by kind in display order, the
-// maximum order number of a new row, the entries of one group, and the recent list.
-const char* const kCreateIndexes[] = {
-    "create index if not exists team_kind_order on team(ttype, order_num)",
-    "create index if not exists icon_item_kind_order on icon_item(ttype, order_num)",
-    "create index if not exists icon_item_order on icon_item(order_num)",
-    "create index if not exists icon_item_team on icon_item(team_id)",
-    "create index if not exists icon_item_last_time on icon_item(last_time)",
-};
-
-// The name search index: an FTS5 trigram table over icon_name, its content read from icon_item itself. It only
-// narrows the candidates; the LIKE of the search still decides every row. It keeps no positions or sizes
-// (detail=none, columnsize=0): a candidate is a row holding every trigram of the keyword, which keeps the index
-// small and cheap to write.
-//
-// Triggers keep it in step, but not by writing to it directly: they log every change of a name in the plain
-// table icon_item_search_log, and every change this program makes applies the log to the index in one statement
-// at its end, inside its own transaction, so the index is current whenever that change is. FTS5 flushes its
-// pending terms at every statement that writes it inside a transaction, which would make a batch of additions
-// several times slower; and a log needs no FTS5, so any program can still change the catalogue. A log that is not
-// empty (another program's changes) marks the index stale: searches then scan until the next change here.
-const char* const kSearchTable = "icon_item_search";
-const char* const kSearchTableDefinition = "using fts5(icon_name, content='icon_item', content_rowid='id',"
-                                           " tokenize='trigram', detail=none, columnsize=0)";
-const char* const kCreateSearchLog = "create table if not exists icon_item_search_log(seq integer primary key,"
-                                     " rid integer, name text, removed integer)";
-const char* const kSearchTriggerNames[]
-    = { "icon_item_search_log_ai", "icon_item_search_log_ad", "icon_item_search_log_au" };
-const char* const kCreateSearchTriggers[] = {
-    "create trigger icon_item_search_log_ai after insert on icon_item begin"
-    " insert into icon_item_search_log(rid, name, removed) values(new.id, new.icon_name, 0); end",
-    "create trigger icon_item_search_log_ad after delete on icon_item begin"
-    " insert into icon_item_search_log(rid, name, removed) values(old.id, old.icon_name, 1); end",
-    "create trigger icon_item_search_log_au after update of id, icon_name on icon_item begin"
-    " insert into icon_item_search_log(rid, name, removed) values(old.id, old.icon_name, 1);"
-    " insert into icon_item_search_log(rid, name, removed) values(new.id, new.icon_name, 0); end",
-};
-// Triggers that wrote to the index directly, replaced by the log.
-const char* const kDirectSearchTriggerNames[] = { "icon_item_search_ai", "icon_item_search_ad", "icon_item_search_au" };
-// Applies the logged changes in their order: removals as FTS5 'delete' commands with the names that were indexed,
-// additions as plain inserts.
-const char* const kApplySearchLog = "insert into icon_item_search(icon_item_search, rowid, icon_name)"
-                                    " select case when removed then 'delete' end, rid, name"
-                                    " from icon_item_search_log order by seq";
-
-// The leading columns of the catalogue tables, in their binding order; a database whose tables of these names
-// have other columns is not a catalogue.
-const char* const kTeamColumns[] = { "id", "name", "ttype", "order_num" };
-const char* const kItemColumns[] = { "id", "icon_name", "file_name", "team_id", "last_time", "order_num", "ttype" };
-
-QString str(const char* s)
-{
-    return QString::fromLatin1(s);
-}
+using CatalogueSchema::buildSchema;
+using CatalogueSchema::catalogueTablesExist;
+using CatalogueSchema::Content;
+using CatalogueSchema::readContent;
+using CatalogueSchema::schemaComplete;
+using CatalogueSchema::searchIndexUsable;
 
 bool run(QSqlDatabase& db, const QString& sql)
 {
@@ -115,178 +52,6 @@ bool isNotADatabaseError(const QSqlError& e)
 {
     const int code = primaryCode(e);
     return code == kSqliteNotADb || code == kSqliteCorrupt;
-}
-
-bool objectExists(QSqlDatabase& db, const QString& type, const QString& name)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("select count(*) from sqlite_master where type=? and name=?"));
-    q.addBindValue(type);
-    q.addBindValue(name);
-    return q.exec() && q.next() && q.value(0).toInt() > 0;
-}
-
-bool catalogueTablesExist(QSqlDatabase& db)
-{
-    return objectExists(db, QStringLiteral("table"), QStringLiteral("team"))
-        && objectExists(db, QStringLiteral("table"), QStringLiteral("icon_item"));
-}
-
-/// True when `table` exists and its columns begin with `names`, in that order.
-template <size_t N>
-bool hasColumns(QSqlDatabase& db, const QString& table, const char* const (&names)[N])
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("pragma table_info(%1)").arg(table))) {
-        return false;
-    }
-    size_t i = 0;
-    for (; q.next(); ++i) {
-        if (i < N && q.value(1).toString().compare(QLatin1String(names[i]), Qt::CaseInsensitive) != 0) {
-            return false;
-        }
-    }
-    return i >= N;
-}
-
-/// What a database file holds.
-enum class Content
-{
-    Empty, ///< nothing at all in it (no table, view, index or trigger): a new catalogue
-    Catalogue,
-    Other, ///< tables of another program
-};
-
-/// Reads what the database holds, without changing anything; false (and the error) when it cannot be read.
-bool readContent(QSqlDatabase& db, Content& content, QSqlError& error)
-{
-    {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("select count(*) from sqlite_master")) || !q.next()) {
-            error = q.lastError();
-            return false;
-        }
-        if (q.value(0).toInt() == 0) {
-            content = Content::Empty;
-            return true;
-        }
-    }
-    content = hasColumns(db, QStringLiteral("team"), kTeamColumns)
-            && hasColumns(db, QStringLiteral("icon_item"), kItemColumns)
-        ? Content::Catalogue
-        : Content::Other;
-    return true;
-}
-
-// True when the search table can be queried here (the FTS5 module and its trigram tokenizer are present).
-bool searchTableWorks(QSqlDatabase& db)
-{
-    QSqlQuery q(db);
-    return q.exec(QStringLiteral("select count(*) from icon_item_search where icon_item_search match '\"abc\"'"));
-}
-
-QString searchTableDefinition(QSqlDatabase& db)
-{
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("select sql from sqlite_master where type='table' and name=?"));
-    q.addBindValue(str(kSearchTable));
-    return q.exec() && q.next() ? q.value(0).toString() : QString();
-}
-
-bool searchTriggersExist(QSqlDatabase& db)
-{
-    for (const char* name : kSearchTriggerNames) {
-        if (!objectExists(db, QStringLiteral("trigger"), str(name))) {
-            return false;
-        }
-    }
-    return objectExists(db, QStringLiteral("table"), QStringLiteral("icon_item_search_log"));
-}
-
-void dropSearchTriggers(QSqlDatabase& db)
-{
-    for (const char* name : kSearchTriggerNames) {
-        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
-    }
-}
-
-// Sets up the search index where SQLite offers it, inside the caller's transaction. An index whose triggers or log
-// are missing may have missed changes, so it is rebuilt from the table.
-void ensureSearchIndex(QSqlDatabase& db)
-{
-    for (const char* name : kDirectSearchTriggerNames) {
-        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
-    }
-    bool existed = objectExists(db, QStringLiteral("table"), str(kSearchTable));
-    if (existed && !searchTableDefinition(db).endsWith(str(kSearchTableDefinition))) {
-        // Made with other options: made anew (and filled below).
-        if (!run(db, QStringLiteral("drop table icon_item_search"))) {
-            return;
-        }
-        existed = false;
-    }
-    if (!existed && !run(db, QStringLiteral("create virtual table icon_item_search ") + str(kSearchTableDefinition))) {
-        return; // no FTS5 or no trigram tokenizer: searches scan the table
-    }
-    const QString rebuild = QStringLiteral("insert into icon_item_search(icon_item_search) values('rebuild')");
-    if (!searchTableWorks(db) && !(run(db, rebuild) && searchTableWorks(db))) {
-        return; // an index beyond rebuilding: searches scan the table
-    }
-    if (existed && searchTriggersExist(db)) {
-        return;
-    }
-    dropSearchTriggers(db);
-    bool ok = run(db, str(kCreateSearchLog)) && run(db, QStringLiteral("delete from icon_item_search_log"));
-    for (const char* sql : kCreateSearchTriggers) {
-        ok = ok && run(db, str(sql));
-    }
-    ok = ok && run(db, rebuild);
-    if (!ok) {
-        dropSearchTriggers(db);
-    }
-}
-
-// True when the search index, its log and the triggers that fill the log are all there and work here.
-bool searchIndexUsable(QSqlDatabase& db)
-{
-    return searchTableDefinition(db).endsWith(str(kSearchTableDefinition)) && searchTableWorks(db)
-        && searchTriggersExist(db);
-}
-
-/// Creates whatever of the catalogue's tables, indexes and search index is missing, inside the caller's
-/// transaction. False when the tables or indexes could not be made (a search index SQLite cannot offer is
-/// simply left out).
-bool buildSchema(QSqlDatabase& db)
-{
-    bool ok = true;
-    for (const char* sql : kCreateTables) {
-        ok = ok && run(db, str(sql));
-    }
-    for (const char* sql : kCreateIndexes) {
-        ok = ok && run(db, str(sql));
-    }
-    if (ok) {
-        ensureSearchIndex(db);
-    }
-    return ok;
-}
-
-/// True when the catalogue has everything buildSchema() would make. Reads only.
-bool schemaComplete(QSqlDatabase& db)
-{
-    if (!catalogueTablesExist(db)) {
-        return false;
-    }
-    for (const char* sql : kCreateIndexes) {
-        const QString name = str(sql).section(QLatin1Char(' '), 5, 5);
-        if (!objectExists(db, QStringLiteral("index"), name)) {
-            return false;
-        }
-    }
-    return searchIndexUsable(db);
 }
 
 // The index query for a keyword: every trigram (three code points) of it, each quoted, joined by AND.
@@ -326,23 +91,6 @@ int codePointCount(const QString& s)
 std::atomic<int> g_connectionCounter { 0 };
 
 #ifdef BRISKO_HAVE_SQLITE3
-// The SQLite handle behind a QSQLITE connection, when this program's SQLite library is the very one the Qt
-// driver runs on (the same source id); null otherwise.
-sqlite3* nativeHandle(QSqlDatabase& db)
-{
-    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) {
-        return nullptr;
-    }
-    sqlite3* handle = *static_cast<sqlite3* const*>(v.constData());
-    QSqlQuery q(db);
-    if (!handle || !q.exec(QStringLiteral("select sqlite_source_id()")) || !q.next()
-        || q.value(0).toString() != QString::fromLatin1(sqlite3_sourceid()) || sqlite3_initialize() != SQLITE_OK) {
-        return nullptr;
-    }
-    return handle;
-}
-
 QString columnText(sqlite3_stmt* stmt, int column)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
@@ -376,67 +124,13 @@ void rollbackAll(QSqlDatabase& db)
 {
     run(db, QStringLiteral("rollback"));
 #ifdef BRISKO_HAVE_SQLITE3
-    sqlite3* handle = nativeHandle(db);
+    sqlite3* handle = SqliteHandle::of(db);
     if (handle && !sqlite3_get_autocommit(handle) && !run(db, QStringLiteral("rollback"))) {
         qWarning("the catalogue's transaction could not be ended");
     }
 #endif
 }
 
-/// The quick check of one opened catalogue, shared by the store and the thread that runs it.
-struct IntegrityCheck
-{
-    std::thread thread;
-    std::mutex mutex; // guards `stopped` and `handle`
-    bool stopped = false;
-#ifdef BRISKO_HAVE_SQLITE3
-    // The check's own connection while its statement may run, so that closing the catalogue can interrupt it.
-    sqlite3* handle = nullptr;
-#endif
-    std::atomic<int> result { int(IconDatabase::Integrity::Running) };
-};
-
-/// Runs SQLite's quick check of the file at `path` through a read-only connection of this thread. Damaged only
-/// when SQLite says so; Unknown when the check could not run to its end.
-IconDatabase::Integrity runQuickCheck(const QString& path, IntegrityCheck& check)
-{
-    using Integrity = IconDatabase::Integrity;
-    Integrity result = Integrity::Unknown;
-    const QString name = QStringLiteral("brisko-check-%1").arg(++g_connectionCounter);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kCheckBusyTimeoutMs));
-        if (db.open()) {
-            bool go = false;
-            {
-                std::lock_guard<std::mutex> lock(check.mutex);
-                go = !check.stopped;
-#ifdef BRISKO_HAVE_SQLITE3
-                if (go) {
-                    check.handle = nativeHandle(db);
-                }
-#endif
-            }
-            if (go) {
-                QSqlQuery q(db);
-                q.setForwardOnly(true);
-                if (q.exec(QStringLiteral("pragma quick_check(1)")) && q.next()) {
-                    result = q.value(0).toString() == QLatin1String("ok") ? Integrity::Sound : Integrity::Damaged;
-                } else if (isNotADatabaseError(q.lastError())) {
-                    result = Integrity::Damaged;
-                }
-            }
-#ifdef BRISKO_HAVE_SQLITE3
-            std::lock_guard<std::mutex> lock(check.mutex);
-            check.handle = nullptr;
-#endif
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return result;
-}
 } // namespace
 
 struct IconDatabase::Shared
@@ -464,11 +158,7 @@ struct IconDatabase::Shared
     bool searchSetUp = false;
     // Prepared statements of this connection, by statement text.
     std::map<QString, std::unique_ptr<QSqlQuery>> statements;
-    std::shared_ptr<IntegrityCheck> check;
-    // Receives the check's result on this object's thread; goes (dropping an undelivered result) with the check.
-    std::unique_ptr<QObject> checkReceiver;
-    QPointer<QObject> checkContext;
-    std::function<void()> onDamaged;
+    std::unique_ptr<IntegrityCheck> check;
 #ifdef BRISKO_HAVE_SQLITE3
     // The connection's own SQLite handle, used to read rows of the listings without QSqlQuery's per-value
     // overhead and to see whether a transaction is open; null where the handle cannot be used safely (then
@@ -513,7 +203,7 @@ struct IconDatabase::Shared
 
     WriteBlock currentBlock() const
     {
-        if (block == WriteBlock::None && check && check->result.load() == int(Integrity::Damaged)) {
+        if (block == WriteBlock::None && check && check->result() == Integrity::Damaged) {
             return WriteBlock::Damaged;
         }
         return block;
@@ -526,7 +216,7 @@ struct IconDatabase::Shared
 
     void close()
     {
-        stopIntegrityCheck();
+        check.reset(); // stops the check and waits for its thread
         if (inBatch && isOpen()) {
             // Additions handed over in a batch are kept (when they can be committed).
             finishBatch();
@@ -828,7 +518,8 @@ struct IconDatabase::Shared
         if (!exec(QStringLiteral("savepoint brisko_search"))) {
             return false;
         }
-        if (exec(str(kApplySearchLog)) && exec(QStringLiteral("delete from icon_item_search_log"))) {
+        if (exec(QString::fromLatin1(CatalogueSchema::kApplySearchLog))
+            && exec(QStringLiteral("delete from icon_item_search_log"))) {
             return exec(QStringLiteral("release brisko_search"));
         }
         return exec(QStringLiteral("rollback to brisko_search")) && exec(QStringLiteral("release brisko_search"));
@@ -915,40 +606,6 @@ struct IconDatabase::Shared
     /// Runs a select of icon_item rows and appends them to the list. False when the statement failed (the rows
     /// read before the failure stay appended).
     bool listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
-
-    // ---- The quick check
-
-    void stopIntegrityCheck()
-    {
-        if (!check) {
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> lock(check->mutex);
-            check->stopped = true;
-#ifdef BRISKO_HAVE_SQLITE3
-            if (check->handle) {
-                sqlite3_interrupt(check->handle);
-            }
-#endif
-        }
-        if (check->thread.joinable()) {
-            check->thread.join();
-        }
-        checkReceiver.reset();
-        check.reset();
-        checkContext = nullptr;
-        onDamaged = nullptr;
-    }
-
-    /// On this object's thread, when the check found the file damaged.
-    void tellDamaged()
-    {
-        if (checkContext && onDamaged) {
-            // Run from the context's own event, so that the store may close while the person reads the notice.
-            QMetaObject::invokeMethod(checkContext.data(), onDamaged, Qt::QueuedConnection);
-        }
-    }
 
     /// Records why the catalogue cannot be used, and says so in the debug output.
     void fail(State s, const QString& text)
@@ -1153,7 +810,7 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
         return;
     }
 #ifdef BRISKO_HAVE_SQLITE3
-    s.handle = nativeHandle(s.db);
+    s.handle = SqliteHandle::of(s.db);
     if (s.handle && s.block == WriteBlock::None && sqlite3_db_readonly(s.handle, "main") == 1) {
         s.block = WriteBlock::ReadOnlyFile;
     }
@@ -1256,29 +913,14 @@ bool IconDatabase::startIntegrityCheck(QObject* context, std::function<void()> o
     if (!s.usable() || s.check) {
         return false;
     }
-    s.check = std::make_shared<IntegrityCheck>();
-    s.checkReceiver = std::make_unique<QObject>();
-    s.checkContext = context;
-    s.onDamaged = std::move(onDamaged);
-    std::shared_ptr<IntegrityCheck> check = s.check;
-    QObject* receiver = s.checkReceiver.get();
-    Shared* shared = &s;
-    const QString path = s.path;
-    // The thread is joined (and its check interrupted) before the receiver and the store go: stopIntegrityCheck().
-    check->thread = std::thread([check, receiver, shared, path] {
-        const Integrity result = runQuickCheck(path, *check);
-        check->result = int(result);
-        if (result == Integrity::Damaged) {
-            QMetaObject::invokeMethod(
-                receiver, [shared] { shared->tellDamaged(); }, Qt::QueuedConnection);
-        }
-    });
+    s.check = std::make_unique<IntegrityCheck>();
+    s.check->start(s.path, context, std::move(onDamaged));
     return true;
 }
 
 IconDatabase::Integrity IconDatabase::integrity() const
 {
-    return d->check ? Integrity(d->check->result.load()) : Integrity::NotChecked;
+    return d->check ? d->check->result() : Integrity::NotChecked;
 }
 
 bool IconDatabase::execSql(const QString& sql)
