@@ -204,6 +204,24 @@ struct FileState
     bool operator==(const FileState& o) const { return bytes == o.bytes && folder == o.folder; }
 };
 
+/// A catalogue as made before the indexes and the search index existed: the two tables alone, then `rows` (SQL
+/// statements) run on them. True when every statement ran.
+inline bool makeOlderCatalogue(const QString& path, const QStringList& rows)
+{
+    bool ok = false;
+    withConnection(path, [&](QSqlDatabase& db) {
+        QSqlQuery q(db);
+        ok = q.exec(QStringLiteral("create table team(id integer primary key, name text, ttype integer,"
+                                   " order_num integer)"))
+            && q.exec(QStringLiteral("create table icon_item(id integer primary key, icon_name text, file_name text,"
+                                     " team_id integer, last_time integer, order_num integer, ttype integer)"));
+        for (const QString& sql : rows) {
+            ok = ok && q.exec(sql);
+        }
+    });
+    return ok;
+}
+
 /// A catalogue of `count` entries in one group, closed again (a self-contained file).
 inline bool makeCatalogue(const QString& path, int count)
 {

@@ -338,17 +338,12 @@ void TestDatabaseOpen::unusablePaths()
 void TestDatabaseOpen::olderDatabaseGetsIndexes()
 {
     const QString path = m_work->filePath(QStringLiteral("old.db"));
-    withConnection(path, [](QSqlDatabase& db) {
-        QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("create table team(id integer primary key, name text, ttype integer,"
-                                      " order_num integer)")));
-        QVERIFY(q.exec(QStringLiteral("create table icon_item(id integer primary key, icon_name text, file_name"
-                                      " text, team_id integer, last_time integer, order_num integer, ttype integer)")));
-        QVERIFY(q.exec(QStringLiteral("insert into team values(1,'old group',1,1)")));
-        QVERIFY(q.exec(QStringLiteral("insert into icon_item values(1,'Configure','/c',1,0,2,1)")));
-        QVERIFY(q.exec(QStringLiteral("insert into icon_item values(2,'Notes','/n',1,5,3,1)")));
-        QVERIFY(q.exec(QStringLiteral("insert into icon_item values(3,'myconfig','/m',1,0,4,1)")));
-    });
+    QVERIFY(
+        StoreTest::makeOlderCatalogue(path,
+                                      { QStringLiteral("insert into team values(1,'old group',1,1)"),
+                                        QStringLiteral("insert into icon_item values(1,'Configure','/c',1,0,2,1)"),
+                                        QStringLiteral("insert into icon_item values(2,'Notes','/n',1,5,3,1)"),
+                                        QStringLiteral("insert into icon_item values(3,'myconfig','/m',1,0,4,1)") }));
     const QStringList teamColumns = columns(path, QStringLiteral("team"));
     const QStringList itemColumns = columns(path, QStringLiteral("icon_item"));
     auto indexCount = [&] {
@@ -446,21 +441,14 @@ void TestDatabaseOpen::openingAndSearchingChangeNothing()
     QFETCH(bool, indexCurrent);
     const QString path = m_work->filePath(QStringLiteral("data.db"));
     if (catalogue == QLatin1String("older")) {
-        withConnection(path, [](QSqlDatabase& db) {
-            QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("create table team(id integer primary key, name text, ttype integer,"
-                                          " order_num integer)")));
-            QVERIFY(q.exec(QStringLiteral("create table icon_item(id integer primary key, icon_name text,"
-                                          " file_name text, team_id integer, last_time integer, order_num integer,"
-                                          " ttype integer)")));
-            QVERIFY(q.exec(QStringLiteral("insert into team values(1,'group',1,1)")));
-            for (int i = 0; i < 40; ++i) {
-                QVERIFY(q.exec(QStringLiteral("insert into icon_item values(%1,'entry %2 config','/f',1,%3,%1,1)")
-                                   .arg(i + 1)
-                                   .arg(i)
-                                   .arg(i % 7)));
-            }
-        });
+        QStringList rows = { QStringLiteral("insert into team values(1,'group',1,1)") };
+        for (int i = 0; i < 40; ++i) {
+            rows.append(QStringLiteral("insert into icon_item values(%1,'entry %2 config','/f',1,%3,%1,1)")
+                            .arg(i + 1)
+                            .arg(i)
+                            .arg(i % 7));
+        }
+        QVERIFY(StoreTest::makeOlderCatalogue(path, rows));
     } else {
         QVERIFY(StoreTest::makeCatalogue(path, 40));
     }

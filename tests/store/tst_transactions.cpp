@@ -115,17 +115,10 @@ void TestTransactions::changeWhileAnotherProgramReads()
     QFETCH(QString, change);
 
     if (catalogue == QLatin1String("older")) {
-        withConnection(path(), [](QSqlDatabase& db) {
-            QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("create table team(id integer primary key, name text, ttype integer,"
-                                          " order_num integer)")));
-            QVERIFY(q.exec(QStringLiteral("create table icon_item(id integer primary key, icon_name text,"
-                                          " file_name text, team_id integer, last_time integer, order_num integer,"
-                                          " ttype integer)")));
-            QVERIFY(q.exec(QStringLiteral("insert into team values(1,'files',1,1),(2,'more',1,2)")));
-            QVERIFY(q.exec(QStringLiteral("insert into icon_item values(1,'alpha','/a',1,0,1,1),"
-                                          "(2,'beta','/b',1,0,2,1)")));
-        });
+        QVERIFY(StoreTest::makeOlderCatalogue(
+            path(),
+            { QStringLiteral("insert into team values(1,'files',1,1),(2,'more',1,2)"),
+              QStringLiteral("insert into icon_item values(1,'alpha','/a',1,0,1,1),(2,'beta','/b',1,0,2,1)") }));
     } else {
         IconDatabase db;
         db.openDatabaseAt(path(), QString());
