@@ -26,6 +26,7 @@ const int kReadBusyTimeoutMs = 200;
 const int kWriteBusyTimeoutMs = 500;
 
 // SQLite result codes (primary codes: the low byte of an extended one).
+const int kSqliteBusy = 5;
 const int kSqliteCorrupt = 11;
 const int kSqliteConstraint = 19;
 const int kSqliteNotADb = 26;
@@ -780,6 +781,10 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
         s.close();
         if (isNotADatabaseError(error)) {
             s.fail(State::NotADatabase, notADatabase);
+        } else if (primaryCode(error) == kSqliteBusy) {
+            s.fail(State::OpenFailed,
+                   cannotOpen.arg(shownPath,
+                                  QStringLiteral("该文件正被另一个程序独占使用。关闭那个程序后重新启动 Brisko。")));
         } else {
             s.fail(State::OpenFailed, cannotOpen.arg(shownPath, error.text()));
         }

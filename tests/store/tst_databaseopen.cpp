@@ -69,6 +69,7 @@ private slots:
     void openingAndSearchingChangeNothing_data();
     void openingAndSearchingChangeNothing();
     void interruptedChangeIsRolledBack();
+    void lockedCatalogueIsReported();
     void notACatalogueIsLeftUntouched_data();
     void notACatalogueIsLeftUntouched();
     void readOnlyCatalogueStillReads_data();
@@ -548,6 +549,30 @@ void TestDatabaseOpen::interruptedChangeIsRolledBack()
     db.getItemsByType(items, en_team_icon);
     QCOMPARE(items.size(), 3000);
     QCOMPARE(items.at(0).icon_name, QStringLiteral("entry 0 config"));
+}
+
+// Another program holding the file for itself (an exclusive transaction) while Brisko starts: opening gives up
+// after a moment and says which file and why; the next start, with the lock gone, opens it as usual.
+void TestDatabaseOpen::lockedCatalogueIsReported()
+{
+    const QString path = m_work->filePath(QStringLiteral("data.db"));
+    QVERIFY(StoreTest::makeCatalogue(path, 10));
+    const StoreTest::FileState before = StoreTest::FileState::of(path);
+    withConnection(path, [&](QSqlDatabase& other) {
+        QVERIFY(QSqlQuery(other).exec(QStringLiteral("begin exclusive")));
+        QTest::ignoreMessage(QtDebugMsg, "open db error!");
+        IconDatabase db;
+        db.openDatabaseAt(path, m_runtimeTemplate);
+        QCOMPARE(db.state(), IconDatabase::State::OpenFailed);
+        QVERIFY2(db.errorText().contains(QDir::toNativeSeparators(path)), qPrintable(db.errorText()));
+        QVERIFY2(db.errorText().contains(QStringLiteral("另一个程序")), qPrintable(db.errorText()));
+        QCOMPARE(db.addTeam(QStringLiteral("t"), en_team_icon), 0);
+        QVERIFY(QSqlQuery(other).exec(QStringLiteral("rollback")));
+    });
+    QVERIFY(StoreTest::FileState::of(path) == before);
+    IconDatabase db;
+    db.openDatabaseAt(path, m_runtimeTemplate);
+    QCOMPARE(db.state(), IconDatabase::State::Ok);
 }
 
 void TestDatabaseOpen::notACatalogueIsLeftUntouched_data()
