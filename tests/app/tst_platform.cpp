@@ -438,15 +438,24 @@ void TestPlatform::droppedNameMustBeText()
 {
     QFETCH(QByteArray, encodedName);
     QFETCH(bool, ok);
-    // The file exists under its byte name: only the name's encoding decides.
+    // The file exists under its byte name, and so does the name it would be taken for when read as UTF-8
+    // (the bytes that are not UTF-8 replaced by U+FFFD): only the name's encoding decides, and the other file
+    // is never taken instead.
     const QByteArray name = QByteArray::fromPercentEncoding(encodedName);
+    const QString asText = QString::fromUtf8(name);
     const QByteArray full = QFile::encodeName(m_dir.path()) + '/' + name;
     const int fd = ::open(full.constData(), O_CREAT | O_WRONLY, 0600);
     QVERIFY(fd >= 0);
     ::close(fd);
+    write(asText, "look-alike");
     const QUrl url(QStringLiteral("file://") + m_dir.path() + QLatin1Char('/') + QString::fromLatin1(encodedName));
-    QCOMPARE(Platform::describeDroppedUrl(url).ok, ok);
+    const Platform::DroppedFile dropped = Platform::describeDroppedUrl(url);
+    QCOMPARE(dropped.ok, ok);
+    if (ok) {
+        QCOMPARE(QFile::encodeName(dropped.path), full);
+    }
     ::unlink(full.constData());
+    QFile::remove(path(asText));
 }
 
 void TestPlatform::fileIconsDifferByType()
