@@ -374,6 +374,10 @@ QIcon launcherIcon(const QString& iconName)
     if (QDir::isAbsolutePath(iconName)) {
         return iconFromFile(iconName);
     }
+    // A theme icon is named, never a path: "../../tmp/x" would lead the theme's loader to any file.
+    if (iconName.contains(QLatin1Char('/'))) {
+        return QIcon();
+    }
     QIcon icon = themeIcon(iconName);
     if (icon.isNull()) {
         // Older launchers name their icon with a file extension.

@@ -509,7 +509,7 @@ void TestPlatform::fileIconOfLauncher()
         QVERIFY(QFile::resize(path(QStringLiteral("huge.png")), 64 * 1024 * 1024));
     }
     const QByteArray icon = iconFile.endsWith(".png") ? path(QString::fromLatin1(iconFile)).toUtf8() : iconFile;
-    const QString name = QStringLiteral("icon-%1-%2.desktop").arg(QString::fromLatin1(iconFile)).arg(trusted);
+    const QString name = QStringLiteral("icon %1.desktop").arg(QString::fromLatin1(QTest::currentDataTag()));
     writeLauncher(name, "Name=Icon\nExec=true\nIcon=" + icon + "\n", trusted ? OwnerRuns : Plain);
 
     const QIcon shown = Platform::fileIcon(path(name));
@@ -755,9 +755,12 @@ void TestPlatform::startsFirstInstalledProgram()
 {
     QTemporaryDir bin;
     const QString marker = bin.filePath(QStringLiteral("started"));
+    const QString startedIn = bin.filePath(QStringLiteral("started-in"));
     auto fake = [&](const QString& name) {
         const QString file = bin.filePath(name);
-        QVERIFY(TestUtil::writeFile(file, "#!/bin/sh\necho " + name.toUtf8() + " >> '" + marker.toUtf8() + "'\n"));
+        QVERIFY(TestUtil::writeFile(file,
+                                    "#!/bin/sh\npwd -P > '" + startedIn.toUtf8() + "'\necho " + name.toUtf8() + " >> '"
+                                        + marker.toUtf8() + "'\n"));
         QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     };
     fake(QStringLiteral("xcalc"));
@@ -769,6 +772,9 @@ void TestPlatform::startsFirstInstalledProgram()
     QTRY_COMPARE_WITH_TIMEOUT(TestUtil::readFile(marker), QByteArray("galculator\n"), 20000);
     QVERIFY(Platform::startTextEditor());
     QTRY_COMPARE_WITH_TIMEOUT(TestUtil::readFile(marker), QByteArray("galculator\nfeatherpad\n"), 20000);
+    // Started in the person's home folder, not in the folder the program runs in.
+    QCOMPARE(QString::fromUtf8(TestUtil::readFile(startedIn)).trimmed(),
+             QFileInfo(QDir::homePath()).canonicalFilePath());
 }
 
 void TestPlatform::noProgramInstalled()
