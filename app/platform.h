@@ -21,41 +21,84 @@ QString desktopDir();
 /// fallback theme. Call once after the application object exists.
 void setupIconTheme();
 
-/// What a dropped file becomes: the display name (extension cut, a launcher's localised Name), the path to
-/// store (symbolic links resolved to their targets; a launcher stays the launcher file) and whether it is a
-/// desktop launcher.
+// Files a catalogue row or a launcher names are untrusted: they are read only when they are regular files of a
+// sane size (a FIFO or a device is never opened, so nothing here can block on one), and a launcher is started
+// only when the desktop would start it.
+
+/// What a dropped file becomes: the display name, the path to store (symbolic links resolved to their
+/// targets; a launcher stays the launcher file) and whether it is a desktop launcher. A trusted launcher is
+/// named by its localised Name; an untrusted one by its whole file name, as file managers show it; any other
+/// file by its name with the extension cut.
 struct DroppedFile
 {
-    bool ok = false;  ///< false: not a local file that exists
-    QString name;     ///< display name
-    QString path;     ///< absolute path to store
+    /// false: not a local file that exists (or one whose name cannot be stored as text)
+    bool ok = false;
+    /// display name
+    QString name;
+    /// absolute path to store
+    QString path;
     bool launcher = false;
+    /// for a launcher: whether the desktop would start it (see isTrustedLauncher)
+    bool trusted = false;
 };
 DroppedFile describeDroppedFile(const QString& localPath);
+/// The same for a dropped address: not ok for an address that is no local file, or whose file name is not
+/// valid text (a name in another encoding than UTF-8 could not be stored and found again).
+DroppedFile describeDroppedUrl(const QUrl& url);
 
 /// True for a desktop launcher (.desktop file with Type=Application).
 bool isLauncher(const QString& path);
+/// True for a launcher the desktop would start: it lies in an applications folder of the XDG data
+/// directories, or it is executable by its owner and owned by the person or by root. Anything else
+/// (a launcher downloaded or unpacked somewhere) is shown by its file name and not started.
+bool isTrustedLauncher(const QString& path);
 /// The localised Name of a launcher (empty when it is none).
 QString launcherName(const QString& path);
 
-/// Icon of a file as a file manager shows it: its type's icon from the icon theme, a launcher's own Icon, a
-/// folder icon for folders. Cached by what decides the icon (type, launcher icon name).
+/// Icon of a file as a file manager shows it: its type's icon from the icon theme, a trusted launcher's own
+/// Icon (an untrusted one gets the launcher file type's icon), a folder icon for folders, a generic icon for
+/// FIFOs, sockets and devices. Cached by what decides the icon (type, launcher icon name).
 QIcon fileIcon(const QString& path);
 
-/// Opens a file item: a launcher starts its application, anything else opens with its default application.
-bool openFile(const QString& path);
-/// Opens a web address in the default browser; false when the address is malformed or nothing opens it.
-/// An empty address, one that does not parse strictly (QUrl::StrictMode) and a file address naming no existing
-/// file are failures; an address typed without a scheme ("www.example.com") opens as the browser would take it
-/// (http://www.example.com).
-bool openUrl(const QUrl& url);
+/// What opening came to.
+struct OpenResult
+{
+    enum Status
+    {
+        Opened,
+        /// an address that does not parse as one; nothing was tried
+        Malformed,
+        /// a launcher the desktop would not start (see isTrustedLauncher); nothing was started
+        Untrusted,
+        /// the platform could not open it; `reason` says why
+        Failed
+    };
+    Status status = Failed;
+    QString reason; ///< for Failed: why, in the platform's words; never empty
+    explicit operator bool() const { return status == Opened; }
+};
+
+/// Opens a file item: a trusted launcher starts its application, anything else opens with the default
+/// application of its type. Programs start in the person's home folder (a launcher's own Path= wins).
+OpenResult openFile(const QString& path);
+/// The address a person typed, read as they mean it: as it stands when it names a real scheme (it has "://",
+/// or a scheme such as mailto: that is well known or that an application of the desktop handles); otherwise as
+/// a browser's address bar reads it (QUrl::fromUserInput: "localhost:8080" is http://localhost:8080). Invalid
+/// when the text is empty or malformed (it does not parse strictly).
+QUrl addressUrl(const QString& typed);
+/// Opens an address as typed (see addressUrl) with the desktop's application for its scheme; a file address
+/// opens like openFile().
+OpenResult openAddress(const QString& typed);
+/// Opens an address given as a QUrl the same way (its encoded text read as typed).
+OpenResult openUrl(const QUrl& url);
 
 /// Tests replace what opening does (no browser or application is started): the handler gets the file path
-/// (openFile) or the address after the checks above, with its scheme (openUrl), and returns the result. An
-/// empty handler restores the real behaviour.
+/// (openFile) or the address after the checks above, with its scheme (openAddress, openUrl), and returns
+/// whether it opened. An empty handler restores the real behaviour.
 void setOpenHandler(std::function<bool(const QString& target)> handler);
 
-/// Starts the first installed desktop calculator / text editor; false when none is found.
+/// Starts the first installed desktop calculator / text editor in the person's home folder; false when none
+/// is found.
 bool startCalculator();
 bool startTextEditor();
 

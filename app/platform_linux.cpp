@@ -1,16 +1,22 @@
 #include "platform.h"
 
-#include <QDesktopServices>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 #include <QMimeDatabase>
+#include <QPixmap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // GLib's headers use "signals" as a plain identifier, which Qt defines as a keyword macro.
@@ -21,29 +27,122 @@
 
 namespace
 {
+// Why an open failed, where the platform gives no reason of its own.
+const char* const NoSuchFileReason = "文件不存在";
+const char* const NoProgramReason = "找不到程序“%1”";
+const char* const NoExecReason = "启动器没有指明要运行的程序";
+const char* const BadLauncherReason = "启动器无法读取或格式无效";
+const char* const NoApplicationReason = "没有可以打开此类文件(%1)的程序";
+const char* const NoSchemeHandlerReason = "没有可以打开“%1:”网址的程序";
+const char* const HandlerFailedReason = "打开程序报告失败";
+
+// Launchers and icons are small; a bigger file is not one and is not read into memory.
+constexpr qint64 MaxLauncherBytes = 1024 * 1024;
+constexpr qint64 MaxIconBytes = 4 * 1024 * 1024;
+// Enough of a file's start for the content rules of the MIME database.
+constexpr qint64 SniffBytes = 16 * 1024;
+// Icon images are decoded at most this large (the trees show them at 32 x 32); scalable ones at twice that.
+constexpr int MaxIconSide = 256;
+constexpr int ScalableIconSide = 64;
+
 std::function<bool(const QString&)>& openHandler()
 {
     static std::function<bool(const QString&)> handler;
     return handler;
 }
 
-/// The keys of the [Desktop Entry] group of a desktop entry file, read the way the desktop-entry format
-/// defines them (no list splitting at commas, which an INI reader would do).
-QHash<QString, QString> readDesktopEntry(const QString& path)
+Platform::OpenResult opened()
+{
+    return { Platform::OpenResult::Opened, QString() };
+}
+
+Platform::OpenResult failed(const QString& reason)
+{
+    return { Platform::OpenResult::Failed, reason };
+}
+
+/// What a test's open handler made of the target.
+Platform::OpenResult handled(const QString& target)
+{
+    return openHandler()(target) ? opened() : failed(QString::fromUtf8(HandlerFailedReason));
+}
+
+enum class FileKind
+{
+    Missing,
+    Directory,
+    Regular,
+    Special ///< a FIFO, socket or device: never opened
+};
+
+/// What a path names, by stat() alone, which never blocks on a FIFO. Symbolic links are followed.
+FileKind fileKind(const QString& path, struct stat* status = nullptr)
+{
+    struct stat st = {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        return FileKind::Missing;
+    }
+    if (status) {
+        *status = st;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return FileKind::Directory;
+    }
+    return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Special;
+}
+
+/// Reads a regular file: all of it when `whole` (and it is at most `maxBytes` long), else its first `maxBytes`.
+/// The path is checked with stat() first, so a FIFO or a device is never opened; the file is opened without
+/// blocking and checked again on the descriptor, so one swapped in between is not read either. `status` gets
+/// the descriptor's stat.
+bool readRegularFile(const QString& path, qint64 maxBytes, bool whole, QByteArray* data, struct stat* status = nullptr)
+{
+    if (fileKind(path) != FileKind::Regular) {
+        return false;
+    }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (whole && st.st_size > maxBytes)) {
+        ::close(fd);
+        return false;
+    }
+    QByteArray buffer(static_cast<int>(std::min<qint64>(maxBytes, st.st_size)), '\0');
+    qint64 total = 0;
+    while (total < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + total, static_cast<size_t>(buffer.size() - total));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) {
+            break; // the file shrank meanwhile
+        }
+        total += n;
+    }
+    ::close(fd);
+    buffer.truncate(static_cast<int>(total));
+    *data = buffer;
+    if (status) {
+        *status = st;
+    }
+    return true;
+}
+
+/// The keys of the [Desktop Entry] group of a desktop entry, read the way the desktop-entry format defines
+/// them (no list splitting at commas, which an INI reader would do).
+QHash<QString, QString> parseDesktopEntry(const QByteArray& content)
 {
     QHash<QString, QString> keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return keys;
-    }
-    // Launchers are small; a huge file is not one (and is not read whole into memory).
-    if (file.size() > 1024 * 1024) {
-        return keys;
-    }
     bool inGroup = false;
     bool seenGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray& rawLine : content.split('\n')) {
+        const QString line = QString::fromUtf8(rawLine).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
             continue;
         }
@@ -106,21 +205,54 @@ QHash<QString, QString> readDesktopEntry(const QString& path)
     return keys;
 }
 
-bool isApplicationEntry(const QString& path, QHash<QString, QString>* keys = nullptr)
+/// Whether a file lies in an applications folder of the XDG data directories (subfolders count): the desktop
+/// lists the launchers there and starts them without asking.
+bool inApplicationsFolder(const QString& path)
+{
+    const QString file = QFileInfo(path).canonicalFilePath();
+    if (file.isEmpty()) {
+        return false;
+    }
+    const QStringList folders = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+    for (const QString& folder : folders) {
+        const QString canonical = QFileInfo(folder).canonicalFilePath();
+        if (!canonical.isEmpty() && file.startsWith(canonical + QLatin1Char('/'))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// A desktop launcher read once: its bytes (what is started), its keys and whether the desktop trusts it.
+struct Launcher
+{
+    QByteArray content;
+    QHash<QString, QString> keys;
+    bool trusted = false;
+};
+
+/// Reads `path` as a launcher (a regular .desktop file of sane size with Type=Application); false for anything
+/// else. Trust follows the desktops: a launcher in an applications folder, or one that its owner, the person
+/// or root, has made executable. The mode is the one of the descriptor the content was read through.
+bool readLauncher(const QString& path, Launcher* launcher = nullptr)
 {
     if (!path.endsWith(QLatin1String(".desktop"))) {
         return false;
     }
-    QFileInfo info(path);
-    if (!info.isFile()) {
+    QByteArray content;
+    struct stat st = {};
+    if (!readRegularFile(path, MaxLauncherBytes, true, &content, &st)) {
         return false;
     }
-    QHash<QString, QString> entry = readDesktopEntry(path);
-    if (entry.value(QStringLiteral("Type")) != QLatin1String("Application")) {
+    QHash<QString, QString> keys = parseDesktopEntry(content);
+    if (keys.value(QStringLiteral("Type")) != QLatin1String("Application")) {
         return false;
     }
-    if (keys) {
-        *keys = std::move(entry);
+    if (launcher) {
+        const bool ownerRuns = (st.st_mode & S_IXUSR) != 0 && (st.st_uid == ::getuid() || st.st_uid == 0);
+        launcher->trusted = ownerRuns || inApplicationsFolder(path);
+        launcher->content = std::move(content);
+        launcher->keys = std::move(keys);
     }
     return true;
 }
@@ -168,6 +300,44 @@ QString withoutExtension(const QString& fileName)
     return dot > 0 ? fileName.left(dot) : fileName;
 }
 
+QMimeDatabase& mimeDatabase()
+{
+    static QMimeDatabase database;
+    return database;
+}
+
+/// The MIME type of a file without ever blocking on it: a name that matches one type decides; otherwise the
+/// start of a regular file is read (without blocking) for the content rules. FIFOs, sockets and devices get
+/// their inode types and are never opened.
+QMimeType mimeTypeOf(const QString& path, FileKind kind, const struct stat& st)
+{
+    QMimeDatabase& db = mimeDatabase();
+    switch (kind) {
+    case FileKind::Directory:
+        return db.mimeTypeForName(QStringLiteral("inode/directory"));
+    case FileKind::Special:
+        return db.mimeTypeForName(S_ISFIFO(st.st_mode)       ? QStringLiteral("inode/fifo")
+                                      : S_ISSOCK(st.st_mode) ? QStringLiteral("inode/socket")
+                                      : S_ISCHR(st.st_mode)  ? QStringLiteral("inode/chardevice")
+                                      : S_ISBLK(st.st_mode)  ? QStringLiteral("inode/blockdevice")
+                                                             : QStringLiteral("application/octet-stream"));
+    case FileKind::Missing:
+        return db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    case FileKind::Regular:
+        break;
+    }
+    const QString name = QFileInfo(path).fileName();
+    const QList<QMimeType> byName = db.mimeTypesForFileName(name);
+    if (byName.size() == 1) {
+        return byName.first();
+    }
+    QByteArray head;
+    if (!readRegularFile(path, SniffBytes, false, &head)) {
+        return db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    }
+    return db.mimeTypeForFileNameAndData(name, head);
+}
+
 QIcon themeIcon(const QString& name)
 {
     if (name.isEmpty() || !QIcon::hasThemeIcon(name)) {
@@ -176,13 +346,36 @@ QIcon themeIcon(const QString& name)
     return QIcon::fromTheme(name);
 }
 
+/// An icon image file named by a launcher, read only when it is a regular file of sane size, and decoded at
+/// most MaxIconSide pixels large.
+QIcon iconFromFile(const QString& path)
+{
+    QByteArray data;
+    if (!readRegularFile(path, MaxIconBytes, true, &data)) {
+        return QIcon();
+    }
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    const QByteArray format = reader.format();
+    if (format.startsWith("svg")) {
+        reader.setScaledSize(size.isValid() ? size.scaled(ScalableIconSide, ScalableIconSide, Qt::KeepAspectRatio)
+                                            : QSize(ScalableIconSide, ScalableIconSide));
+    } else if (size.isValid() && (size.width() > MaxIconSide || size.height() > MaxIconSide)) {
+        reader.setScaledSize(size.scaled(MaxIconSide, MaxIconSide, Qt::KeepAspectRatio));
+    }
+    const QImage image = reader.read();
+    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+}
+
 QIcon launcherIcon(const QString& iconName)
 {
     if (QDir::isAbsolutePath(iconName)) {
-        QIcon icon(iconName);
-        if (!icon.availableSizes().isEmpty() || QFileInfo::exists(iconName)) {
-            return icon;
-        }
+        return iconFromFile(iconName);
+    }
+    // A theme icon is named, never a path: "../../tmp/x" would lead the theme's loader to any file.
+    if (iconName.contains(QLatin1Char('/'))) {
         return QIcon();
     }
     QIcon icon = themeIcon(iconName);
@@ -200,19 +393,190 @@ QIcon launcherIcon(const QString& iconName)
     return icon;
 }
 
-QIcon providerIcon(const QFileInfo& info)
+/// The style's generic file or folder icon; nothing of the file itself is looked at.
+QIcon genericIcon(bool folder)
 {
     static QFileIconProvider provider;
-    return provider.icon(info);
+    return provider.icon(folder ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File);
 }
 
-/// Starts the first of the candidate programs that is installed; false when none is (or it cannot start).
+/// Runs in the started program's process just before it executes its program: programs start in the
+/// person's home folder. Only chdir(), which is async-signal-safe as the child of a fork requires.
+void enterFolder(gpointer folder)
+{
+    if (folder && ::chdir(static_cast<const char*>(folder)) != 0) {
+        // A home folder that is gone leaves the program where it was: it still starts.
+    }
+}
+
+/// Starts an application, with `uri` (if any) as its argument.
+Platform::OpenResult launch(GAppInfo* app, const QByteArray& uri)
+{
+    GList* uris = nullptr;
+    if (!uri.isEmpty()) {
+        uris = g_list_append(uris, const_cast<char*>(uri.constData()));
+    }
+    GError* error = nullptr;
+    gboolean started = FALSE;
+    if (G_IS_DESKTOP_APP_INFO(app)) {
+        // GIO's launch context cannot name a working folder: the spawned process changes to the home folder
+        // itself. A launcher's own Path= is its working folder, and GIO goes there first.
+        auto* desktop = reinterpret_cast<GDesktopAppInfo*>(app);
+        gchar* ownFolder = g_desktop_app_info_get_string(desktop, "Path");
+        const bool hasOwnFolder = ownFolder && *ownFolder;
+        g_free(ownFolder);
+        const QByteArray home = QFile::encodeName(QDir::homePath());
+        started
+            = g_desktop_app_info_launch_uris_as_manager(desktop,
+                                                        uris,
+                                                        nullptr,
+                                                        G_SPAWN_SEARCH_PATH,
+                                                        enterFolder,
+                                                        hasOwnFolder ? nullptr : const_cast<char*>(home.constData()),
+                                                        nullptr,
+                                                        nullptr,
+                                                        &error);
+    } else {
+        started = g_app_info_launch_uris(app, uris, nullptr, &error);
+    }
+    g_list_free(uris);
+    if (started) {
+        g_clear_error(&error);
+        return opened();
+    }
+    const QString reason = error ? QString::fromUtf8(error->message) : QString::fromUtf8(BadLauncherReason);
+    g_clear_error(&error);
+    return failed(reason);
+}
+
+bool programExists(const QString& program)
+{
+    gchar* found = g_find_program_in_path(program.toUtf8().constData());
+    g_free(found);
+    return found != nullptr;
+}
+
+/// Starts a trusted launcher from the bytes that were checked. GIO silently refuses a launcher whose program
+/// is missing, so that reason is found here first.
+Platform::OpenResult startLauncher(const Launcher& launcher)
+{
+    const QString tryExec = launcher.keys.value(QStringLiteral("TryExec"));
+    if (!tryExec.isEmpty() && !programExists(tryExec)) {
+        return failed(QString::fromUtf8(NoProgramReason).arg(tryExec));
+    }
+    const QString exec = launcher.keys.value(QStringLiteral("Exec"));
+    if (exec.isEmpty()) {
+        return failed(QString::fromUtf8(NoExecReason));
+    }
+    gint argc = 0;
+    gchar** argv = nullptr;
+    if (!g_shell_parse_argv(exec.toUtf8().constData(), &argc, &argv, nullptr) || argc < 1) {
+        g_strfreev(argv);
+        return failed(QString::fromUtf8(BadLauncherReason));
+    }
+    const QString program = QString::fromUtf8(argv[0]);
+    g_strfreev(argv);
+    if (!programExists(program)) {
+        return failed(QString::fromUtf8(NoProgramReason).arg(program));
+    }
+    GKeyFile* keyFile = g_key_file_new();
+    GDesktopAppInfo* app = nullptr;
+    if (g_key_file_load_from_data(keyFile,
+                                  launcher.content.constData(),
+                                  static_cast<gsize>(launcher.content.size()),
+                                  G_KEY_FILE_NONE,
+                                  nullptr)) {
+        app = g_desktop_app_info_new_from_keyfile(keyFile);
+    }
+    g_key_file_unref(keyFile); // the application keeps its own reference
+    if (!app) {
+        return failed(QString::fromUtf8(BadLauncherReason));
+    }
+    const Platform::OpenResult result = launch(reinterpret_cast<GAppInfo*>(app), QByteArray());
+    g_object_unref(app);
+    return result;
+}
+
+/// Opens a file or folder with the desktop's default application for its type; the type is found without
+/// blocking on the file (GIO would read it to guess).
+Platform::OpenResult openWithDefaultApplication(const QString& path, FileKind kind, const struct stat& st)
+{
+    const QString type = mimeTypeOf(path, kind, st).name();
+    GAppInfo* app = g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE);
+    if (!app) {
+        return failed(QString::fromUtf8(NoApplicationReason).arg(type));
+    }
+    gchar* uri = g_filename_to_uri(QFile::encodeName(path).constData(), nullptr, nullptr);
+    const Platform::OpenResult result = launch(app, QByteArray(uri));
+    g_free(uri);
+    g_object_unref(app);
+    return result;
+}
+
+/// Opens a local path: a trusted launcher starts, an untrusted one is refused, anything else opens with its
+/// type's application. The test handler, when set, gets `handlerTarget` after those checks.
+Platform::OpenResult openPath(const QString& path, const QString& handlerTarget)
+{
+    struct stat st = {};
+    const FileKind kind = fileKind(path, &st);
+    if (kind == FileKind::Missing) {
+        return failed(QString::fromUtf8(NoSuchFileReason));
+    }
+    Launcher launcher;
+    const bool isLauncher = kind == FileKind::Regular && readLauncher(path, &launcher);
+    if (isLauncher && !launcher.trusted) {
+        return { Platform::OpenResult::Untrusted, QString() };
+    }
+    if (openHandler()) {
+        return handled(handlerTarget);
+    }
+    return isLauncher ? startLauncher(launcher) : openWithDefaultApplication(path, kind, st);
+}
+
+/// Whether typed text names its scheme for real: it has "://", or the part before its first ":" is a scheme
+/// that is well known or that an application of the desktop handles. "localhost:8080" names a host and a port.
+bool namesRealScheme(const QString& text)
+{
+    if (text.contains(QLatin1String("://"))) {
+        return true;
+    }
+    const int colon = text.indexOf(QLatin1Char(':'));
+    if (colon <= 0) {
+        return false;
+    }
+    const QString scheme = text.left(colon).toLower();
+    const auto schemeChar = [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.');
+    };
+    if (scheme.at(0) < QLatin1Char('a') || scheme.at(0) > QLatin1Char('z')
+        || !std::all_of(scheme.begin(), scheme.end(), schemeChar)) {
+        return false;
+    }
+    static const QStringList known
+        = { QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),  QStringLiteral("ftps"),
+            QStringLiteral("sftp"), QStringLiteral("ssh"),   QStringLiteral("file"), QStringLiteral("mailto"),
+            QStringLiteral("tel"),  QStringLiteral("sms"),   QStringLiteral("news"), QStringLiteral("irc"),
+            QStringLiteral("smb"),  QStringLiteral("magnet") };
+    if (known.contains(scheme)) {
+        return true;
+    }
+    GAppInfo* handler = g_app_info_get_default_for_uri_scheme(scheme.toUtf8().constData());
+    if (handler) {
+        g_object_unref(handler);
+        return true;
+    }
+    return false;
+}
+
+/// Starts the first of the candidate programs that is installed, in the home folder; false when none is (or
+/// it cannot start).
 bool startFirstInstalled(const QStringList& candidates)
 {
     for (const QString& name : candidates) {
         const QString path = QStandardPaths::findExecutable(name);
         if (!path.isEmpty()) {
-            return QProcess::startDetached(path, {});
+            return QProcess::startDetached(path, {}, QDir::homePath());
         }
     }
     return false;
@@ -297,16 +661,22 @@ void setupIconTheme()
 
 bool isLauncher(const QString& path)
 {
-    return isApplicationEntry(path);
+    return readLauncher(path);
+}
+
+bool isTrustedLauncher(const QString& path)
+{
+    Launcher launcher;
+    return readLauncher(path, &launcher) && launcher.trusted;
 }
 
 QString launcherName(const QString& path)
 {
-    QHash<QString, QString> keys;
-    if (!isApplicationEntry(path, &keys)) {
+    Launcher launcher;
+    if (!readLauncher(path, &launcher)) {
         return QString();
     }
-    return localisedValue(keys, QStringLiteral("Name"));
+    return localisedValue(launcher.keys, QStringLiteral("Name"));
 }
 
 DroppedFile describeDroppedFile(const QString& localPath)
@@ -320,39 +690,66 @@ DroppedFile describeDroppedFile(const QString& localPath)
     const QString ownName = dropped.fileName().isEmpty() ? dropped.absoluteFilePath() : dropped.fileName();
     // A symbolic link keeps its own name and stores its final target.
     const QString target = resolveLinks(dropped.absoluteFilePath());
-    if (target.isEmpty() || !QFileInfo::exists(target)) {
+    if (target.isEmpty() || fileKind(target) == FileKind::Missing) {
         return result;
     }
-    // A launcher is named as the desktop shows it (when it has a name).
-    QHash<QString, QString> keys;
-    result.launcher = isApplicationEntry(target, &keys);
-    const QString name = result.launcher ? localisedValue(keys, QStringLiteral("Name")) : QString();
+    Launcher launcher;
+    result.launcher = readLauncher(target, &launcher);
+    result.trusted = result.launcher && launcher.trusted;
     result.ok = true;
-    result.name = name.isEmpty() ? withoutExtension(ownName) : name;
     result.path = target;
+    if (result.launcher && !result.trusted) {
+        // Shown as file managers show a launcher they will not start: by its whole file name, so that
+        // "invoice.pdf.desktop" does not pass for a document.
+        result.name = ownName;
+        return result;
+    }
+    // A trusted launcher is named as the desktop shows it (when it has a name).
+    const QString name = result.launcher ? localisedValue(launcher.keys, QStringLiteral("Name")) : QString();
+    result.name = name.isEmpty() ? withoutExtension(ownName) : name;
     return result;
+}
+
+DroppedFile describeDroppedUrl(const QUrl& url)
+{
+    if (!url.isLocalFile()) {
+        return DroppedFile();
+    }
+    // File names are bytes here: one that is not UTF-8 would be stored as other text and never found again.
+    const QByteArray raw = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString decoded = decoder.decode(raw);
+    if (decoder.hasError() || decoded.isEmpty()) {
+        return DroppedFile();
+    }
+    return describeDroppedFile(url.toLocalFile());
 }
 
 QIcon fileIcon(const QString& path)
 {
     // Icons are cached by what decides them, so many files of a few types cost a few theme lookups.
     static QHash<QString, QIcon> cache;
-    static QMimeDatabase mimeDatabase;
 
-    const QFileInfo info(path);
+    struct stat st = {};
+    const FileKind kind = fileKind(path, &st);
+    Launcher launcher;
+    const bool isLauncher = kind == FileKind::Regular && readLauncher(path, &launcher);
     QString key;
     QString iconName;
     QString genericName;
-    QHash<QString, QString> keys;
-    if (info.isDir()) {
+    if (kind == FileKind::Directory) {
         key = QStringLiteral("folder");
         iconName = QStringLiteral("folder");
-    } else if (isApplicationEntry(path, &keys)) {
-        iconName = keys.value(QStringLiteral("Icon"));
+    } else if (kind == FileKind::Special) {
+        key = QStringLiteral("special"); // a FIFO, socket or device: a generic icon, nothing is read
+    } else if (isLauncher && launcher.trusted) {
+        iconName = launcher.keys.value(QStringLiteral("Icon"));
         key = QLatin1String("launcher:") + iconName;
         genericName = QStringLiteral("application-x-executable");
     } else {
-        const QMimeType type = mimeDatabase.mimeTypeForFile(info);
+        // An untrusted launcher shows as what it is, a launcher file, whatever icon it names.
+        const QMimeType type = isLauncher ? mimeDatabase().mimeTypeForName(QStringLiteral("application/x-desktop"))
+                                          : mimeTypeOf(path, kind, st);
         key = QLatin1String("mime:") + type.name();
         iconName = type.iconName();
         genericName = type.genericIconName();
@@ -366,63 +763,61 @@ QIcon fileIcon(const QString& path)
         icon = themeIcon(genericName);
     }
     if (icon.isNull()) {
-        icon = providerIcon(info);
+        icon = genericIcon(kind == FileKind::Directory);
     }
     cache.insert(key, icon);
     return icon;
 }
 
-bool openFile(const QString& path)
+OpenResult openFile(const QString& path)
 {
-    if (openHandler()) {
-        return openHandler()(path);
-    }
-    if (isLauncher(path)) {
-        // A launcher starts its application; opening it as a document would show it in a text editor.
-        GDesktopAppInfo* app = g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData());
-        if (!app) {
-            return false;
-        }
-        GError* error = nullptr;
-        const bool started = g_app_info_launch(reinterpret_cast<GAppInfo*>(app), nullptr, nullptr, &error);
-        if (error) {
-            qWarning("Could not start %s: %s", qPrintable(path), error->message);
-            g_error_free(error);
-        }
-        g_object_unref(app);
-        return started;
-    }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return openPath(path, path);
 }
 
-bool openUrl(const QUrl& url)
+QUrl addressUrl(const QString& typed)
 {
-    // An empty address, or one that does not parse as an address at all, is reported as a failure instead of
-    // being handed to the desktop, which would fail without telling anybody.
-    if (url.isEmpty() || !url.isValid()) {
-        return false;
+    const QString text = typed.trimmed();
+    if (text.isEmpty()) {
+        return QUrl();
+    }
+    const QUrl url = namesRealScheme(text) ? QUrl(text, QUrl::TolerantMode) : QUrl::fromUserInput(text);
+    if (!url.isValid() || url.scheme().isEmpty()) {
+        return QUrl();
     }
     // Checked in its encoded form: the displayed form decodes "%20" to a space, which a strict parse refuses.
-    const QString text = url.toString(QUrl::FullyEncoded);
-    const QUrl strict(text, QUrl::StrictMode);
-    if (url.toString().trimmed().isEmpty() || !strict.isValid()) {
-        return false;
+    if (!QUrl(url.toString(QUrl::FullyEncoded), QUrl::StrictMode).isValid()) {
+        return QUrl();
     }
-    QUrl target = strict;
-    if (target.scheme().isEmpty()) {
-        // "www.example.com" as typed: the desktop opens addresses only with a scheme.
-        target = QUrl::fromUserInput(text);
-        if (!target.isValid() || target.scheme().isEmpty()) {
-            return false;
-        }
+    return url;
+}
+
+OpenResult openAddress(const QString& typed)
+{
+    const QUrl url = addressUrl(typed);
+    if (!url.isValid()) {
+        return { OpenResult::Malformed, QString() };
     }
-    if (target.isLocalFile() && !QFileInfo::exists(target.toLocalFile())) {
-        return false;
+    if (url.isLocalFile()) {
+        return openPath(url.toLocalFile(), url.toString());
     }
     if (openHandler()) {
-        return openHandler()(target.toString());
+        return handled(url.toString());
     }
-    return QDesktopServices::openUrl(target);
+    GAppInfo* app = g_app_info_get_default_for_uri_scheme(url.scheme().toUtf8().constData());
+    if (!app) {
+        return failed(QString::fromUtf8(NoSchemeHandlerReason).arg(url.scheme()));
+    }
+    const OpenResult result = launch(app, url.toString(QUrl::FullyEncoded).toUtf8());
+    g_object_unref(app);
+    return result;
+}
+
+OpenResult openUrl(const QUrl& url)
+{
+    if (url.isEmpty() || !url.isValid()) {
+        return { OpenResult::Malformed, QString() };
+    }
+    return openAddress(url.toString(QUrl::FullyEncoded));
 }
 
 void setOpenHandler(std::function<bool(const QString& target)> handler)

@@ -21,6 +21,22 @@ std::function<bool(const QString&)>& openHandler()
     return handler;
 }
 
+Platform::OpenResult handled(const QString& target)
+{
+    return openHandler()(target)
+        ? Platform::OpenResult { Platform::OpenResult::Opened, QString() }
+        : Platform::OpenResult { Platform::OpenResult::Failed, QStringLiteral("打开程序报告失败") };
+}
+
+/// The shell's own reason for a failed open, or a plain one.
+Platform::OpenResult shellResult(bool ok)
+{
+    if (ok) {
+        return { Platform::OpenResult::Opened, QString() };
+    }
+    return { Platform::OpenResult::Failed, QStringLiteral("系统未能打开它") };
+}
+
 QString withoutExtension(const QString& fileName)
 {
     const int dot = fileName.lastIndexOf(QLatin1Char('.'));
@@ -29,8 +45,10 @@ QString withoutExtension(const QString& fileName)
 
 bool shellOpen(const wchar_t* program)
 {
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", program, nullptr, nullptr, SW_SHOW));
+    // Started in the person's home folder, not in the program's installation folder.
+    const std::wstring home = QDir::toNativeSeparators(QDir::homePath()).toStdWString();
+    const auto result
+        = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", program, nullptr, home.c_str(), SW_SHOW));
     return result > 32;
 }
 } // namespace
@@ -77,6 +95,11 @@ bool isLauncher(const QString&)
     return false; // .lnk shortcuts are resolved to their targets instead
 }
 
+bool isTrustedLauncher(const QString&)
+{
+    return false;
+}
+
 QString launcherName(const QString&)
 {
     return QString();
@@ -103,6 +126,12 @@ DroppedFile describeDroppedFile(const QString& localPath)
     return result;
 }
 
+DroppedFile describeDroppedUrl(const QUrl& url)
+{
+    // Windows file names are UTF-16 text: every local file can be named.
+    return url.isLocalFile() ? describeDroppedFile(url.toLocalFile()) : DroppedFile();
+}
+
 QIcon fileIcon(const QString& path)
 {
     // The shell's icon depends on the file itself (programs carry their own), so cache by path.
@@ -117,29 +146,59 @@ QIcon fileIcon(const QString& path)
     return icon;
 }
 
-bool openFile(const QString& path)
+OpenResult openFile(const QString& path)
 {
-    if (openHandler()) {
-        return openHandler()(path);
+    if (!QFileInfo::exists(path)) {
+        return { OpenResult::Failed, QStringLiteral("文件不存在") };
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (openHandler()) {
+        return handled(path);
+    }
+    return shellResult(QDesktopServices::openUrl(QUrl::fromLocalFile(path)));
 }
 
-bool openUrl(const QUrl& url)
+QUrl addressUrl(const QString& typed)
 {
-    if (url.isEmpty() || !url.isValid()) {
-        return false;
+    const QString text = typed.trimmed();
+    if (text.isEmpty()) {
+        return QUrl();
     }
-    const QString text = url.toString();
-    // Checked in its encoded form: the displayed form decodes "%20" to a space, which a strict parse refuses.
-    if (text.trimmed().isEmpty() || !QUrl(url.toString(QUrl::FullyEncoded), QUrl::StrictMode).isValid()) {
-        return false;
+    // A scheme is real when the text has "://" or names a well-known one; "localhost:8080" names a host.
+    static const QStringList known
+        = { QStringLiteral("http"),   QStringLiteral("https"), QStringLiteral("ftp"), QStringLiteral("file"),
+            QStringLiteral("mailto"), QStringLiteral("tel"),   QStringLiteral("news") };
+    const int colon = text.indexOf(QLatin1Char(':'));
+    const bool realScheme
+        = text.contains(QLatin1String("://")) || (colon > 0 && known.contains(text.left(colon).toLower()));
+    const QUrl url = realScheme ? QUrl(text, QUrl::TolerantMode) : QUrl::fromUserInput(text);
+    if (!url.isValid() || url.scheme().isEmpty()
+        || !QUrl(url.toString(QUrl::FullyEncoded), QUrl::StrictMode).isValid()) {
+        return QUrl();
+    }
+    return url;
+}
+
+OpenResult openAddress(const QString& typed)
+{
+    const QUrl url = addressUrl(typed);
+    if (!url.isValid()) {
+        return { OpenResult::Malformed, QString() };
+    }
+    if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile())) {
+        return { OpenResult::Failed, QStringLiteral("文件不存在") };
     }
     if (openHandler()) {
-        return openHandler()(text);
+        return handled(url.toString());
     }
-    // The shell opens "www.example.com" without a scheme itself.
-    return QDesktopServices::openUrl(url);
+    return shellResult(QDesktopServices::openUrl(url));
+}
+
+OpenResult openUrl(const QUrl& url)
+{
+    if (url.isEmpty() || !url.isValid()) {
+        return { OpenResult::Malformed, QString() };
+    }
+    return openAddress(url.toString(QUrl::FullyEncoded));
 }
 
 void setOpenHandler(std::function<bool(const QString& target)> handler)

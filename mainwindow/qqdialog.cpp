@@ -6,6 +6,7 @@
 #include "qskinbutton.h"
 #include "qskinlabel.h"
 #include "qskinmenu.h"
+#include "qskinmessagebox.h"
 #include "skinpath.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -31,6 +33,40 @@ const char* const SiteIconPath = "Skins\\icon\\site.png";
 
 /// The id of the single group of the recent and search trees.
 constexpr int SingleGroup = 1;
+
+// What opening an item tells the person when it fails (titled "错误").
+const char* const ErrorTitle = "错误";
+const char* const MissingFileText = "打开失败!该程序可能已被删除,位置: %1";
+const char* const MalformedAddressText = "打开失败!,网址格式可能存在错误,请检查!";
+const char* const OpenFailedText = "打开失败!%1,位置: %2";
+const char* const UntrustedLauncherText
+    = "打开失败!这个启动器不受信任,没有运行,位置: %1\n"
+      "如果您信任它,请允许它作为程序运行(在文件管理器的属性中勾选“允许作为程序执行”,或执行 chmod +x)后再打开。";
+
+// What a drop tells the person, once per drop, after the drop has finished.
+const char* const NeedGroupText = "请先添加分组";
+const char* const SkippedFilesText = "有 %1 个文件未能添加(文件已不存在或文件名无法识别)";
+const char* const NotStoredText = "有 %1 个文件未能保存到图标库";
+
+/// Tells the person why an open failed; nothing when it opened. `location` is the item's path or address.
+void reportOpenFailure(QWidget* parent, const Platform::OpenResult& result, const QString& location)
+{
+    QString text;
+    switch (result.status) {
+    case Platform::OpenResult::Opened:
+        return;
+    case Platform::OpenResult::Malformed:
+        text = QString::fromUtf8(MalformedAddressText);
+        break;
+    case Platform::OpenResult::Untrusted:
+        text = QString::fromUtf8(UntrustedLauncherText).arg(location);
+        break;
+    case Platform::OpenResult::Failed:
+        text = QString::fromUtf8(OpenFailedText).arg(result.reason, location);
+        break;
+    }
+    QMessageBox::information(parent, QString::fromUtf8(ErrorTitle), text, QMessageBox::Ok, QMessageBox::NoButton);
+}
 } // namespace
 
 QQDialog::QQDialog(QWidget* parent)
@@ -510,22 +546,17 @@ void QQDialog::openItem(int /*teamid*/, int itemid)
     if (info.ttype == en_team_icon) {
         if (!QFileInfo::exists(info.file_name)) {
             QMessageBox::information(this,
-                                     QStringLiteral("错误"),
-                                     QStringLiteral("打开失败!该程序可能已被删除,位置: %1").arg(info.file_name),
+                                     QString::fromUtf8(ErrorTitle),
+                                     QString::fromUtf8(MissingFileText).arg(info.file_name),
                                      QMessageBox::Ok,
                                      QMessageBox::NoButton);
             return;
         }
-        Platform::openFile(info.file_name);
+        reportOpenFailure(this, Platform::openFile(info.file_name), info.file_name);
         icon = Platform::fileIcon(info.file_name).pixmap(32, 32);
     } else if (info.ttype == en_team_site) {
-        if (!Platform::openUrl(QUrl(info.file_name))) {
-            QMessageBox::information(this,
-                                     QStringLiteral("错误"),
-                                     QStringLiteral("打开失败!,网址格式可能存在错误,请检查!"),
-                                     QMessageBox::Ok,
-                                     QMessageBox::NoButton);
-        }
+        // The address is stored as typed; the platform reads it as the person meant it.
+        reportOpenFailure(this, Platform::openAddress(info.file_name), info.file_name);
         icon = siteIcon();
     }
     recentTree->addItem(info.id, SingleGroup, info.icon_name, icon, true);
@@ -537,36 +568,45 @@ void QQDialog::onTreeDropEvent(QDropEvent* event, int teamid, int /*itemid*/)
     if (urls.isEmpty()) {
         return;
     }
-    // The items only refer to the files: take the drop as a copy or link, never as a move, so a file manager
-    // never removes the originals.
-    if (event->possibleActions() & Qt::CopyAction) {
-        event->setDropAction(Qt::CopyAction);
-    } else if (event->possibleActions() & Qt::LinkAction) {
-        event->setDropAction(Qt::LinkAction);
-    } else {
-        event->setDropAction(event->proposedAction());
+    // The items only refer to the files: the same routine as the tree's drag handling answers copy or link.
+    if (!QQTree::takeAsReference(event)) {
+        event->ignore();
+        return;
     }
     event->accept();
+
+    // Notices wait until the drop has finished: the drag source is waiting for the answer meanwhile.
+    const auto noticeAfterDrop = [this](const QString& text) {
+        QTimer::singleShot(0, this, [text] { QSkinMessageBox::showMessage(text, 0); });
+    };
+    if (teamid == 0) {
+        teamid = iconTree->getLastTeamId();
+    }
+    if (teamid == 0) {
+        // No group to add to (a catalogue emptied by another tool): say how to get one.
+        if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); })) {
+            noticeAfterDrop(QString::fromUtf8(NeedGroupText));
+        }
+        return;
+    }
 
     // All additions of one drop go to the store in one transaction; a failed one is skipped alone.
     const bool batch = database.beginBatch();
     QList<int> added;
+    int skipped = 0;
+    int notStored = 0;
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) {
             continue; // a web link from a browser: nothing to add
         }
-        const Platform::DroppedFile file = Platform::describeDroppedFile(url.toLocalFile());
+        const Platform::DroppedFile file = Platform::describeDroppedUrl(url);
         if (!file.ok) {
-            continue;
-        }
-        if (teamid == 0) {
-            teamid = iconTree->getLastTeamId();
-        }
-        if (teamid == 0) {
+            ++skipped; // gone meanwhile, or a name that is not text
             continue;
         }
         const int id = database.addItem(file.name, file.path, teamid, en_team_icon);
         if (id == 0) {
+            ++notStored;
             continue;
         }
         added.append(id);
@@ -580,5 +620,17 @@ void QQDialog::onTreeDropEvent(QDropEvent* event, int teamid, int /*itemid*/)
         for (const int id : std::as_const(added)) {
             iconTree->delItem(id);
         }
+        notStored += added.size();
+    }
+
+    QStringList notices;
+    if (skipped > 0) {
+        notices.append(QString::fromUtf8(SkippedFilesText).arg(skipped));
+    }
+    if (notStored > 0) {
+        notices.append(QString::fromUtf8(NotStoredText).arg(notStored));
+    }
+    if (!notices.isEmpty()) {
+        noticeAfterDrop(notices.join(QLatin1Char('\n')));
     }
 }

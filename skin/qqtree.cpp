@@ -50,21 +50,6 @@ bool hasLocalFiles(const QMimeData* mime)
     return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
 }
 
-/// Dropped files become references to the files: prefer copy or link so that the drag source never takes the
-/// drop for a move and removes its original.
-void chooseDropAction(QDropEvent* event)
-{
-    const Qt::DropActions possible = event->possibleActions();
-    if (possible & Qt::CopyAction) {
-        event->setDropAction(Qt::CopyAction);
-    } else if (possible & Qt::LinkAction) {
-        event->setDropAction(Qt::LinkAction);
-    } else {
-        event->setDropAction(event->proposedAction());
-    }
-    event->accept();
-}
-
 QSizeF logicalSize(const QPixmap& pixmap)
 {
     const qreal dpr = pixmap.devicePixelRatio() > 0 ? pixmap.devicePixelRatio() : 1.0;
@@ -1215,6 +1200,19 @@ void QQTree::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
+bool QQTree::takeAsReference(QDropEvent* event)
+{
+    const Qt::DropActions possible = event->possibleActions();
+    if (possible & Qt::CopyAction) {
+        event->setDropAction(Qt::CopyAction);
+    } else if (possible & Qt::LinkAction) {
+        event->setDropAction(Qt::LinkAction);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 bool QQTree::takesDrop(const QMimeData* mime) const
 {
     // A tree nobody takes dropped files from shows the "no drop" cursor instead of swallowing them.
@@ -1230,8 +1228,8 @@ void QQTree::dragEnterEvent(QDragEnterEvent* event)
 
 void QQTree::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (takesDrop(event->mimeData())) {
-        chooseDropAction(event);
+    if (takesDrop(event->mimeData()) && takeAsReference(event)) {
+        event->accept();
         d->setDropTarget(event->position().toPoint());
     } else {
         event->ignore();
@@ -1249,12 +1247,12 @@ void QQTree::dropEvent(QDropEvent* event)
 {
     d->dropTeam = 0;
     update();
-    if (!takesDrop(event->mimeData())) {
+    if (!takesDrop(event->mimeData()) || !takeAsReference(event)) {
         event->ignore();
         return;
     }
+    event->accept();
     const Hit hit = d->hitTest(event->position().toPoint());
-    chooseDropAction(event);
     emit sig_dragEvent(event, hit.team, hit.item);
 }
 

@@ -27,6 +27,11 @@ public:
 
     void setIconSource(IconSource source);
 
+    /// Dropped files become references to the files, never moves: a source that finishes a move deletes its
+    /// originals. Sets the drop action to copy (or link when the source offers no copy) and returns true; returns
+    /// false when the source offers neither. Every drop handler decides with this one routine.
+    static bool takeAsReference(QDropEvent* event);
+
     /// Adds a group at the end. `reserved` is unused (0). A group already added keeps its place and takes the
     /// new name and open state. Id 0 is refused: the signals use it for "no group".
     void addTeam(int id, const QString& name, int reserved, bool open);
@@ -87,8 +92,9 @@ signals:
     void DbClicked(int teamId, int itemId);
     /// The same ids for a right click (sent when the button is released).
     void RClicked(int teamId, int itemId);
-    /// Files dropped at the ids' row. Drags are accepted only when they carry at least one local file and
-    /// something is connected to this signal; the drop action is copy (or link), never move.
+    /// Files dropped at the ids' row. Drags are accepted only when they carry at least one local file, their
+    /// source offers a copy or a link, and something is connected to this signal; the drop action is copy (or
+    /// link), never move (see takeAsReference).
     void sig_dragEvent(QDropEvent* event, int teamId, int itemId);
 
 protected:

@@ -25,15 +25,19 @@ QPixmap solid(const QColor& color, int size = 32)
     return pixmap;
 }
 
-/// Delivers a drag entering at `at` and moving there; true when the tree accepts it. The application routes a
-/// drop only to the widget that accepted the drag, as during a real drag.
-bool dragTo(QWidget* target, const QPoint& at, QMimeData* mime, Qt::DropAction* action = nullptr)
+/// Delivers a drag entering at `at` and moving there, from a source offering `actions` and proposing a move
+/// (Shift held in a file manager); true when the tree accepts it. The application routes a drop only to the
+/// widget that accepted the drag, as during a real drag.
+bool dragTo(QWidget* target,
+            const QPoint& at,
+            QMimeData* mime,
+            Qt::DropAction* action = nullptr,
+            Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
 {
-    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
-    QDragEnterEvent enter(at, actions, mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, actions, mime, Qt::LeftButton, Qt::ShiftModifier);
     enter.setDropAction(Qt::MoveAction);
     QApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(at, actions, mime, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(at, actions, mime, Qt::LeftButton, Qt::ShiftModifier);
     move.setDropAction(Qt::MoveAction);
     QApplication::sendEvent(target, &move);
     if (action) {
@@ -66,6 +70,8 @@ private slots:
     void dragEnterNeedsLocalFiles();
     void drop_data();
     void drop();
+    void dropIsNeverAMove_data();
+    void dropIsNeverAMove();
     void moves_data();
     void moves();
     void recentAddPutsOnTopOnce();
@@ -303,6 +309,46 @@ void TestQQTree::drop()
     QCOMPARE(seenUrls, urls);
     QVERIFY(event.isAccepted());
     QCOMPARE(event.dropAction(), Qt::CopyAction);
+}
+
+void TestQQTree::dropIsNeverAMove_data()
+{
+    // What the drag's source offers, and what the tree answers (IgnoreAction: the drop is refused).
+    QTest::addColumn<int>("offered");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("copy or move") << int(Qt::CopyAction | Qt::MoveAction) << int(Qt::CopyAction);
+    QTest::newRow("all three") << int(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) << int(Qt::CopyAction);
+    QTest::newRow("link or move") << int(Qt::LinkAction | Qt::MoveAction) << int(Qt::LinkAction);
+    QTest::newRow("copy only") << int(Qt::CopyAction) << int(Qt::CopyAction);
+    QTest::newRow("link only") << int(Qt::LinkAction) << int(Qt::LinkAction);
+    QTest::newRow("move only") << int(Qt::MoveAction) << int(Qt::IgnoreAction);
+}
+
+void TestQQTree::dropIsNeverAMove()
+{
+    QFETCH(int, offered);
+    QFETCH(int, answer);
+    fillSample();
+    QMimeData mime;
+    mime.setUrls({ QUrl::fromLocalFile(QStringLiteral("/tmp/one.txt")) });
+    QSignalSpy dropped(m_tree, &QQTree::sig_dragEvent);
+    const QPoint at = m_tree->itemRect(11).center();
+    const Qt::DropActions actions(offered);
+    const bool refused = answer == Qt::IgnoreAction;
+
+    Qt::DropAction action = Qt::IgnoreAction;
+    QCOMPARE(dragTo(m_tree, at, &mime, &action, actions), !refused);
+    if (!refused) {
+        QCOMPARE(int(action), answer);
+    }
+    QDropEvent drop(QPointF(at), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    drop.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(m_tree, &drop);
+    QCOMPARE(drop.isAccepted(), !refused);
+    QCOMPARE(dropped.size(), refused ? 0 : 1);
+    if (!refused) {
+        QCOMPARE(int(drop.dropAction()), answer);
+    }
 }
 
 void TestQQTree::moves_data()
