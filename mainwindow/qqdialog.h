@@ -5,6 +5,7 @@
 #include "qqhidehelper.h"
 #include "qresizehelper.h"
 
+#include <QHash>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
@@ -84,6 +85,20 @@ private:
 
     // Tree commands (treecommands.cpp)
     void addSite(int teamid, int itemid);
+    void editSite(int itemid);
+    void addGroup(QQTree* tree, tb_en_team_type type);
+    void renameGroup(QQTree* tree, int teamid);
+    void deleteGroup(QQTree* tree, tb_en_team_type type, int teamid);
+    void moveGroup(QQTree* tree, int teamid, bool up);
+    void deleteTreeItem(QQTree* tree, int itemid);
+    void moveTreeItem(QQTree* tree, int teamid, int itemid, bool up);
+    /// Shows in `tree` the groups and items of that kind as the catalogue holds them; groups keep the open
+    /// state given in `open`.
+    void showCatalogue(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open);
+    /// Places a dialog of a command over this window.
+    void placeDialog(QWidget* dialog) const;
+    /// Tells the person that the catalogue refused a change.
+    void reportSaveFailure();
 
     // Construction, opening and dropping (qqdialog.cpp)
     void fillTrees();

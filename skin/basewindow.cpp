@@ -382,6 +382,15 @@ bool BaseWindow::isInNestedLoop() const
     return d->busy > 0;
 }
 
+int BaseWindow::exec()
+{
+    // QDialog::exec() deletes a window that is set to free itself on close as soon as its loop ends: a window on
+    // the caller's stack, or one whose results the caller is about to read. The caller owns what it runs.
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    d->deleteWanted = false;
+    return QDialog::exec();
+}
+
 void BaseWindow::done(int result)
 {
     if (d->busy > 0) {

@@ -11,10 +11,12 @@ class QSkinButton;
 /// its background colour and images, moves when dragged by the title bar or empty background and, when enabled,
 /// resizes from its edges and corners.
 ///
-/// A window made without a parent frees itself when it is closed (Qt::WA_DeleteOnClose; a subclass may switch
-/// it off), but never while one of its own calls runs a nested event loop: such a call holds a BusyGuard and the
-/// deletion waits until the call has returned. Every window carries the shared style sheet base.qss; style sheets
-/// set later are added to it.
+/// A window made without a parent and shown with show() frees itself when it is closed (Qt::WA_DeleteOnClose; a
+/// subclass may switch it off), but never while one of its own calls runs a nested event loop: such a call holds
+/// a BusyGuard and the deletion waits until the call has returned. A window run with exec() belongs to the caller
+/// from then on and is never freed by closing it: it may live on the caller's stack, and the caller reads its
+/// results after exec() returns. Every window carries the shared style sheet base.qss; style sheets set later are
+/// added to it.
 class BaseWindow : public QDialog
 {
     Q_OBJECT
@@ -70,6 +72,9 @@ public:
     private:
         QPointer<BaseWindow> m_window;
     };
+
+    /// Runs the window modally (QDialog::exec()); the window no longer frees itself on close, now or later.
+    int exec() override;
 
     /// Height of the painted title bar.
     static constexpr int TitleBarHeight = 30;

@@ -266,6 +266,24 @@ int QSkinMenu::count() const
     return int(d->items.size());
 }
 
+QList<int> QSkinMenu::ids() const
+{
+    QList<int> ids;
+    for (const MenuItem& item : std::as_const(d->items)) {
+        ids.append(item.id);
+    }
+    return ids;
+}
+
+QStringList QSkinMenu::texts() const
+{
+    QStringList texts;
+    for (const MenuItem& item : std::as_const(d->items)) {
+        texts.append(item.text);
+    }
+    return texts;
+}
+
 QPoint QSkinMenu::placement(const QPoint& at, const QSize& size, const QRect& screen)
 {
     // Opens to the right and below the point; flips to the other side where it would leave the screen, and

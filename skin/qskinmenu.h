@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 /// A styled popup menu in the look of the skin. pop() shows it and waits (the event loop keeps running, so
 /// timers still fire) and returns the chosen id, or -1 when dismissed (Escape, a click outside).
@@ -20,6 +22,9 @@ public:
     /// Shows the menu with its top-left at the screen point (x, y); (0, 0) means at the mouse pointer.
     int pop(int x, int y);
     int count() const;
+    /// Ids and texts of the entries, in the order they were added.
+    QList<int> ids() const;
+    QStringList texts() const;
 
     /// Where a menu of `size` asked for at `at` opens on a screen with the available area `screen`: to the
     /// right of and below the point, flipped where it would not fit, and always on the screen.

@@ -68,6 +68,8 @@ private slots:
     void deletionWaitsForNestedLoop();
     void closeWithoutNestedLoopStillFrees();
     void keptWindowSurvivesClose();
+    void windowRunWithExecBelongsToItsCaller_data();
+    void windowRunWithExecBelongsToItsCaller();
     void baseStyleSheetStylesNormalButtons();
     void ownStyleSheetIsAddedToBase();
     void styleSheetsNameOnlyExistingImages_data();
@@ -256,6 +258,49 @@ void TestBaseWindow::keptWindowSurvivesClose()
     processDeferredDeletes();
     QVERIFY(!w.isNull());
     QVERIFY(!w->isVisible());
+    delete w.data();
+}
+
+void TestBaseWindow::windowRunWithExecBelongsToItsCaller_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<int>("result");
+    QTest::newRow("accepted") << QStringLiteral("accept") << int(QDialog::Accepted);
+    QTest::newRow("title bar close button") << QStringLiteral("close button") << int(QDialog::Rejected);
+    QTest::newRow("escape") << QStringLiteral("escape") << int(QDialog::Rejected);
+    QTest::newRow("closed by the window system") << QStringLiteral("close") << int(QDialog::Rejected);
+}
+
+void TestBaseWindow::windowRunWithExecBelongsToItsCaller()
+{
+    // A parentless window run with exec() may be on the caller's stack, and the caller reads it afterwards:
+    // however it ends, neither the end of exec() nor a later close frees it.
+    QFETCH(QString, ending);
+    QFETCH(int, result);
+    QPointer<BaseWindow> w = new BaseWindow(nullptr);
+    QVERIFY(w->testAttribute(Qt::WA_DeleteOnClose));
+    bool answered = false;
+    const TestUtil::Poll poll = TestUtil::answerModal(
+        [&ending](QWidget* modal) {
+            if (ending == QLatin1String("accept")) {
+                static_cast<QDialog*>(modal)->accept();
+            } else if (ending == QLatin1String("close button")) {
+                titleButton(modal, "btnClose")->click();
+            } else if (ending == QLatin1String("escape")) {
+                QTest::keyClick(modal, Qt::Key_Escape);
+            } else {
+                modal->close();
+            }
+        },
+        &answered);
+    QCOMPARE(w->exec(), result);
+    QVERIFY(answered);
+    processDeferredDeletes();
+    QVERIFY(!w.isNull());
+    QVERIFY(!w->isVisible());
+    w->close();
+    processDeferredDeletes();
+    QVERIFY(!w.isNull());
     delete w.data();
 }
 
