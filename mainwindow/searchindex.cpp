@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace
@@ -244,29 +245,49 @@ bool NameMatcher::containsFolded(std::string_view name) const
 
 bool SearchIndex::load(IconDatabase& db)
 {
+    beginLoad();
+    return loadMore(db, -1);
+}
+
+void SearchIndex::beginLoad()
+{
     clear();
-    const bool ok = db.readAllItemNames([this](int id, int ttype, const char* name, int size) {
+    m_loading = true;
+    m_loadedUpTo = INT_MIN;
+}
+
+bool SearchIndex::loadMore(IconDatabase& db, int count)
+{
+    if (!m_loading) {
+        return m_loaded;
+    }
+    int read = 0;
+    const bool ok = db.readItemNamesAfter(m_loadedUpTo, count, [&](int id, int ttype, const char* name, int size) {
+        ++read;
+        m_loadedUpTo = id;
         if (name && (ttype == 1 || ttype == 2)) {
             // The rows come in id order: each one goes at the end.
+            const std::uint32_t begin = m_text.append(name, size_t(size));
             m_ids.push_back(id);
-            m_begin.push_back(std::uint32_t(m_text.size()));
-            m_text.append(name, size_t(size));
-            m_end.push_back(std::uint32_t(m_text.size()));
+            m_begin.push_back(begin);
+            m_end.push_back(begin + std::uint32_t(size));
             if (!isPlainText(bytes(name), bytes(name) + size)) {
                 m_oddIds.push_back(id);
             }
         }
     });
-    // Places are 32-bit offsets into the text; the ids must come in order for lookups by id.
-    if (!ok || m_text.size() > 0xffffffffu || !std::is_sorted(m_ids.begin(), m_ids.end())) {
+    // Places are 32-bit offsets into the text.
+    if (!ok || m_text.size() > 0xffffffffu) {
         clear();
         return false;
     }
-    m_text.shrink_to_fit();
-    m_ids.shrink_to_fit();
-    m_begin.shrink_to_fit();
-    m_end.shrink_to_fit();
-    m_loaded = true;
+    if (count < 0 || read < count) {
+        m_ids.shrink_to_fit();
+        m_begin.shrink_to_fit();
+        m_end.shrink_to_fit();
+        m_loading = false;
+        m_loaded = true;
+    }
     return true;
 }
 
@@ -282,7 +303,7 @@ bool SearchIndex::reload(IconDatabase& db, const QList<int>& ids)
             present.insert(id);
         }
     });
-    if (!ok) {
+    if (!ok || m_text.size() > 0xffffffffu) {
         clear();
         return false;
     }
@@ -304,9 +325,10 @@ void SearchIndex::clear()
     std::vector<std::uint32_t>().swap(m_begin);
     std::vector<std::uint32_t>().swap(m_end);
     std::vector<int>().swap(m_oddIds);
-    std::string().swap(m_text);
+    m_text = Text();
     m_unused = 0;
     m_loaded = false;
+    m_loading = false;
 }
 
 int SearchIndex::position(int id) const
@@ -326,7 +348,8 @@ QString SearchIndex::name(int id) const
     if (at < 0) {
         return QString();
     }
-    return QString::fromUtf8(m_text.data() + m_begin[size_t(at)], qsizetype(m_end[size_t(at)] - m_begin[size_t(at)]));
+    const std::string_view text = nameAt(size_t(at));
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 void SearchIndex::scan(const NameMatcher& matcher, int from, int to, std::vector<int>& ids) const
@@ -337,9 +360,8 @@ void SearchIndex::scan(const NameMatcher& matcher, int from, int to, std::vector
         return;
     }
     auto odd = std::lower_bound(m_oddIds.begin(), m_oddIds.end(), m_ids[size_t(from)]);
-    const char* text = m_text.data();
     for (int pos = from; pos < to; ++pos) {
-        const std::string_view name(text + m_begin[size_t(pos)], m_end[size_t(pos)] - m_begin[size_t(pos)]);
+        const std::string_view name = nameAt(size_t(pos));
         const int id = m_ids[size_t(pos)];
         bool matched = false;
         if (odd != m_oddIds.end() && *odd == id) {
@@ -366,7 +388,7 @@ void SearchIndex::put(int id, const char* name, int size)
     const size_t at = size_t(it - m_ids.begin());
     const bool held = it != m_ids.end() && *it == id;
     if (held) {
-        const std::string_view old(m_text.data() + m_begin[at], m_end[at] - m_begin[at]);
+        const std::string_view old = nameAt(at);
         if (old == std::string_view(name, size_t(size))) {
             return; // the change was not to the name (a time stamp, an order number)
         }
@@ -377,9 +399,8 @@ void SearchIndex::put(int id, const char* name, int size)
         m_end.insert(m_end.begin() + std::ptrdiff_t(at), 0);
     }
     // A new or renamed name goes at the end of the text; the old one's bytes stay unused until compacted.
-    m_begin[at] = std::uint32_t(m_text.size());
-    m_text.append(name, size_t(size));
-    m_end[at] = std::uint32_t(m_text.size());
+    m_begin[at] = m_text.append(name, size_t(size));
+    m_end[at] = m_begin[at] + std::uint32_t(size);
     const auto odd = std::lower_bound(m_oddIds.begin(), m_oddIds.end(), id);
     const bool wasOdd = odd != m_oddIds.end() && *odd == id;
     const bool isOdd = !isPlainText(bytes(name), bytes(name) + size);
@@ -410,14 +431,38 @@ void SearchIndex::compactText()
     if (m_unused < 65536 || m_unused * 2 < m_text.size()) {
         return;
     }
-    std::string text;
-    text.reserve(m_text.size() - m_unused);
+    Text text;
     for (size_t at = 0; at < m_ids.size(); ++at) {
-        const std::uint32_t begin = std::uint32_t(text.size());
-        text.append(m_text, m_begin[at], m_end[at] - m_begin[at]);
-        m_begin[at] = begin;
-        m_end[at] = std::uint32_t(text.size());
+        const std::string_view name = nameAt(at);
+        m_begin[at] = text.append(name.data(), name.size());
+        m_end[at] = m_begin[at] + std::uint32_t(name.size());
     }
-    m_text.swap(text);
+    m_text = std::move(text);
     m_unused = 0;
+}
+
+std::uint32_t SearchIndex::Text::append(const char* data, size_t size)
+{
+    if (size == 0) {
+        return 0; // an empty name is never looked at
+    }
+    if (size > kBlock) {
+        // A long name takes a block of its own and the places of as many blocks as it spans.
+        const size_t index = m_blocks.size();
+        m_blocks.emplace_back(new char[size]);
+        std::memcpy(m_blocks.back().get(), data, size);
+        m_blocks.resize(index + (size + kBlock - 1) / kBlock);
+        m_used = kBlock;
+        m_capacity += size;
+        return std::uint32_t(index << kShift);
+    }
+    if (m_blocks.empty() || m_used + size > kBlock) {
+        m_blocks.emplace_back(new char[kBlock]);
+        m_used = 0;
+        m_capacity += kBlock;
+    }
+    const auto place = std::uint32_t(((m_blocks.size() - 1) << kShift) + m_used);
+    std::memcpy(m_blocks.back().get() + m_used, data, size);
+    m_used += size;
+    return place;
 }

@@ -4,7 +4,7 @@
 #include <QString>
 
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -54,6 +54,13 @@ public:
     /// Reads every entry from the store, replacing what was held. False when the store could not be read whole
     /// (the index is then empty and not loaded).
     bool load(IconDatabase& db);
+    /// Starts reading every entry anew, a part at a time with loadMore(); the index is loaded once the last part
+    /// has been read.
+    void beginLoad();
+    /// Reads the next `count` entries (all that are left when negative). False when the store could not be
+    /// read (the index is then empty and neither loaded nor loading).
+    bool loadMore(IconDatabase& db, int count);
+    bool isLoading() const { return m_loading; }
     /// Reads the given entries again: a changed name is taken over, a new entry added, an entry gone (or of
     /// another kind now) removed. False when the store could not be read (the index is then unloaded).
     bool reload(IconDatabase& db, const QList<int>& ids);
@@ -76,6 +83,34 @@ public:
     size_t memoryBytes() const;
 
 private:
+    /// Name bytes in blocks of 64 KiB (a longer name in a block of its own), so that growing never copies the
+    /// names nor leaves a freed buffer behind. A place is block * 64 KiB + offset.
+    class Text
+    {
+    public:
+        std::uint32_t append(const char* data, size_t size);
+        std::string_view view(std::uint32_t begin, std::uint32_t end) const
+        {
+            return begin == end ? std::string_view()
+                                : std::string_view(m_blocks[begin >> kShift].get() + (begin & kMask), end - begin);
+        }
+        /// Places handed out so far.
+        std::uint64_t size() const
+        {
+            return m_blocks.empty() ? 0 : (std::uint64_t(m_blocks.size() - 1) << kShift) + m_used;
+        }
+        size_t capacity() const { return m_capacity; }
+
+    private:
+        static constexpr int kShift = 16;
+        static constexpr size_t kBlock = size_t(1) << kShift;
+        static constexpr std::uint32_t kMask = kBlock - 1;
+        std::vector<std::unique_ptr<char[]>> m_blocks;
+        size_t m_used = 0;
+        size_t m_capacity = 0;
+    };
+
+    std::string_view nameAt(size_t position) const { return m_text.view(m_begin[position], m_end[position]); }
     void put(int id, const char* name, int size);
     void remove(int position);
     void compactText();
@@ -86,8 +121,11 @@ private:
     /// Ids (ascending) of the names that are not well-formed UTF-8 or hold a NUL: those are matched character
     /// by character as SQLite reads them.
     std::vector<int> m_oddIds;
-    std::string m_text;
+    Text m_text;
     /// Bytes of m_text no longer used by any name (left by renamed and removed entries).
     size_t m_unused = 0;
     bool m_loaded = false;
+    bool m_loading = false;
+    /// While loading: the id of the last entry read.
+    int m_loadedUpTo = 0;
 };

@@ -15,6 +15,8 @@ constexpr qint64 kSliceNs = 4'000'000;
 constexpr int kChunk = 2048;
 // Past this many changed entries the index is read again whole, which is cheaper than row by row.
 constexpr size_t kChangesReadOneByOne = 2000;
+// Entries read from the store at a time while loading the index in slices.
+constexpr int kLoadRows = 2048;
 } // namespace
 
 /// The results of one search as the tree lists them: ids in the store's order, names from the index (or, when
@@ -47,6 +49,7 @@ SearchSession::SearchSession(const IconDatabase& database, QObject* parent)
     , m_index(std::make_shared<SearchIndex>())
     , m_sliceTimer(new QTimer(this))
     , m_changeTimer(new QTimer(this))
+    , m_loadTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("searchSession"));
     m_sliceTimer->setSingleShot(true);
@@ -56,6 +59,8 @@ SearchSession::SearchSession(const IconDatabase& database, QObject* parent)
     m_changeTimer->setSingleShot(true);
     m_changeTimer->setInterval(0);
     connect(m_changeTimer, &QTimer::timeout, this, &SearchSession::applyChanges);
+    m_loadTimer->setSingleShot(true);
+    connect(m_loadTimer, &QTimer::timeout, this, &SearchSession::loadSlice);
 }
 
 SearchSession::~SearchSession()
@@ -65,38 +70,55 @@ SearchSession::~SearchSession()
 
 void SearchSession::prepare()
 {
-    updateIndex();
+    // Read in slices between events: the names are ready by the time the first key comes.
+    updateIndex(false);
 }
 
-bool SearchSession::updateIndex()
+bool SearchSession::listening()
 {
-    if (m_listener == 0 || !m_db.isListening(m_listener)) {
-        // Not yet hearing this connection's changes (or no longer: it was opened again): start, and read all.
-        m_db.stopListening(m_listener);
-        m_index->clear();
-        m_changed.clear();
-        m_listener = m_db.listenToItemChanges([this](int id) {
-            // Runs inside the store's statement: only note the id.
-            if (m_changed.size() <= kChangesReadOneByOne) {
-                m_changed.push_back(id);
-            }
-            if (!m_changeTimer->isActive()) {
-                m_changeTimer->start();
-            }
-        });
-        if (m_listener == 0) {
-            return false;
-        }
+    if (m_listener != 0 && m_db.isListening(m_listener)) {
+        return true;
     }
+    // Not yet hearing this connection's changes (or no longer: it was opened again): start, and read all anew.
+    m_db.stopListening(m_listener);
+    m_index->clear();
+    m_changed.clear();
+    m_listener = m_db.listenToItemChanges([this](int id) {
+        // Runs inside the store's statement: only note the id.
+        if (m_changed.size() <= kChangesReadOneByOne) {
+            m_changed.push_back(id);
+        }
+        if (!m_changeTimer->isActive()) {
+            m_changeTimer->start();
+        }
+    });
+    return m_listener != 0;
+}
+
+bool SearchSession::updateIndex(bool now)
+{
     // Rows changed inside an open transaction may yet be undone without a word: read nothing until it ends.
-    if (m_db.inTransaction()) {
+    if (!listening() || m_db.inTransaction()) {
         return false;
     }
     const qint64 version = m_db.foreignChangeCount();
-    if (!m_index->isLoaded() || version != m_foreignVersion || m_changed.size() > kChangesReadOneByOne) {
-        m_changed.clear();
+    if (version != m_foreignVersion || m_changed.size() > kChangesReadOneByOne) {
+        // Changed by another program, or too much to read row by row: everything is read anew.
         m_foreignVersion = version;
-        return m_index->load(m_db);
+        m_changed.clear();
+        m_index->clear();
+    }
+    if (!m_index->isLoaded()) {
+        if (!m_index->isLoading()) {
+            m_index->beginLoad();
+        }
+        if (!now) {
+            loadSlice();
+            return false;
+        }
+        if (!m_index->loadMore(m_db, -1)) {
+            return false;
+        }
     }
     if (!m_changed.empty()) {
         std::sort(m_changed.begin(), m_changed.end());
@@ -108,16 +130,39 @@ bool SearchSession::updateIndex()
     return true;
 }
 
+void SearchSession::loadSlice()
+{
+    if (!m_index->isLoading()) {
+        return;
+    }
+    if (m_db.inTransaction()) {
+        m_loadTimer->start(50); // after the transaction
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (m_index->isLoading() && clock.nsecsElapsed() < kSliceNs) {
+        if (!m_index->loadMore(m_db, kLoadRows)) {
+            return; // the next search tries again
+        }
+    }
+    if (m_index->isLoading()) {
+        m_loadTimer->start(0);
+    } else if (!m_changed.empty()) {
+        m_changeTimer->start(0);
+    }
+}
+
 void SearchSession::applyChanges()
 {
     if (!m_index->isLoaded()) {
-        return; // read whole when the next search needs it
+        return; // a load under way reads them; otherwise the next search reads everything
     }
     if (m_db.inTransaction()) {
         m_changeTimer->start(50); // after the transaction
         return;
     }
-    updateIndex();
+    updateIndex(false);
 }
 
 void SearchSession::start(const QString& keyword, int firstRows)
@@ -125,7 +170,7 @@ void SearchSession::start(const QString& keyword, int firstRows)
     stop();
     m_results = std::make_shared<Results>();
     m_matcher = std::make_unique<NameMatcher>(keyword);
-    m_usesIndex = m_matcher->isExact() && updateIndex();
+    m_usesIndex = m_matcher->isExact() && updateIndex(true);
     if (!m_usesIndex) {
         // The store's own search, all at once.
         QList<IconItemInfo> found;

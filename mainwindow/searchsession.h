@@ -27,7 +27,8 @@ public:
     explicit SearchSession(const IconDatabase& database, QObject* parent = nullptr);
     ~SearchSession() override;
 
-    /// Loads the name index now unless it is loaded and current (typing is about to start).
+    /// Reads the names into the index unless they are there and current, in slices between events (typing is
+    /// about to start).
     void prepare();
     /// Searches for `keyword` (not empty), ending any search before. Matches are found now until there are
     /// `firstRows` of them (a screenful); the rest follow in slices (rowsAppended, then settled).
@@ -56,8 +57,12 @@ signals:
 private:
     class Results;
 
-    /// Brings the index up to date with the store; false when it cannot be used now.
-    bool updateIndex();
+    /// Hears the store's changes from now on, if it did not already; false where changes cannot be heard.
+    bool listening();
+    /// Brings the index up to date with the store: now, or (when `now` is false and it has to be read whole) in
+    /// slices between events. True when it can be used now.
+    bool updateIndex(bool now);
+    void loadSlice();
     void applyChanges();
     /// Scans until `enough` results are known, the scan is through, or `budgetMs` has passed.
     void scanSlice(int enough, qint64 budgetMs);
@@ -77,4 +82,5 @@ private:
     bool m_usesIndex = false;
     QTimer* m_sliceTimer = nullptr;
     QTimer* m_changeTimer = nullptr;
+    QTimer* m_loadTimer = nullptr;
 };

@@ -1020,7 +1020,7 @@ bool IconDatabase::commitBatch()
 
 namespace
 {
-const char* const kAllNamesSql = "select id, ttype, icon_name from icon_item order by id";
+const char* const kNamesAfterSql = "select id, ttype, icon_name from icon_item where id>? order by id limit ?";
 const char* const kOneNameSql = "select id, ttype, icon_name from icon_item where id=?";
 
 #ifdef BRISKO_HAVE_SQLITE3
@@ -1074,7 +1074,7 @@ bool queryNames(QSqlQuery& q, const IconDatabase::NameRow& row)
 }
 } // namespace
 
-bool IconDatabase::readAllItemNames(const NameRow& row)
+bool IconDatabase::readItemNamesAfter(int afterId, int limit, const NameRow& row)
 {
     if (!d->isOpen()) {
         return false;
@@ -1082,14 +1082,21 @@ bool IconDatabase::readAllItemNames(const NameRow& row)
 #ifdef BRISKO_HAVE_SQLITE3
     if (sqlite3* handle = d->handle) {
         sqlite3_stmt* stmt = nullptr;
-        bool ok = sqlite3_prepare_v2(handle, kAllNamesSql, -1, &stmt, nullptr) == SQLITE_OK && stepNames(stmt, row);
+        const bool ok = sqlite3_prepare_v2(handle, kNamesAfterSql, -1, &stmt, nullptr) == SQLITE_OK
+            && sqlite3_bind_int(stmt, 1, afterId) == SQLITE_OK && sqlite3_bind_int(stmt, 2, limit) == SQLITE_OK
+            && stepNames(stmt, row);
         sqlite3_finalize(stmt);
         return ok;
     }
 #endif
     QSqlQuery q(d->db);
     q.setForwardOnly(true);
-    return q.prepare(str(kAllNamesSql)) && queryNames(q, row);
+    if (!q.prepare(str(kNamesAfterSql))) {
+        return false;
+    }
+    q.bindValue(0, afterId);
+    q.bindValue(1, limit);
+    return queryNames(q, row);
 }
 
 bool IconDatabase::readItemNames(const QList<int>& ids, const NameRow& row)

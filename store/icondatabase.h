@@ -124,9 +124,10 @@ public:
     /// One entry as a name index sees it: its id, kind, and name as UTF-8 bytes (valid during the call only;
     /// a null pointer for a NULL name).
     using NameRow = std::function<void(int id, int ttype, const char* name, int size)>;
-    /// Passes every entry to `row` in row id order. False when the catalogue could not be read whole (the rows
-    /// passed before the failure stand).
-    bool readAllItemNames(const NameRow& row);
+    /// Passes the entries whose id is greater than `afterId` to `row`, in row id order, at most `limit` of them
+    /// (all when `limit` is negative). False when they could not be read (the rows passed before the failure
+    /// stand).
+    bool readItemNamesAfter(int afterId, int limit, const NameRow& row);
     /// Passes the entries among `ids` that exist to `row`, in the order of `ids`; ids without an entry are
     /// left out. False when a read failed.
     bool readItemNames(const QList<int>& ids, const NameRow& row);
