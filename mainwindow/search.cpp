@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollArea>
 
 namespace
 {
@@ -42,6 +43,9 @@ void QQDialog::onBtnSearchDel()
 void QQDialog::showSearchEdit(bool show)
 {
     if (show) {
+        // The edit shows the prompt until something is typed, its text aligned with the prompt's.
+        searchEdit->setPlaceholderText(searchButton->text());
+        searchEdit->setTextMargins(6, 0, 2, 0);
         searchBackLabel->show();
         searchEdit->show();
         searchClearButton->show();
@@ -68,12 +72,23 @@ void QQDialog::showSearchEdit(bool show)
 void QQDialog::showSearchResult(bool show)
 {
     if (show) {
+        // The results are a white page under the white search box, whatever skin lies behind, and say so when
+        // nothing matches.
+        QWidget* page = searchTree->getScroll()->viewport();
+        if (!page->autoFillBackground()) {
+            QPalette palette = page->palette();
+            palette.setColor(QPalette::Window, Qt::white);
+            page->setPalette(palette);
+            page->setBackgroundRole(QPalette::Window);
+            page->setAutoFillBackground(true);
+        }
+        searchTree->setEmptyText(QStringLiteral("没有找到匹配的图标"));
         searchTree->show();
         tabBar->hide();
         iconTree->hide();
-        // Whichever page the tabs show goes too, so nothing shows through around a short result list.
-        if (QWidget* page = tabBar->page(tabBar->currentItem())) {
-            page->hide();
+        // Whichever page the tabs show goes too.
+        if (QWidget* tabPage = tabBar->page(tabBar->currentItem())) {
+            tabPage->hide();
         }
         return;
     }

@@ -309,6 +309,7 @@ struct QQTree::Private
     std::vector<Team*> listed;
     /// Icons of listed rows by id (a null pixmap: the icon source had none).
     QHash<int, QPixmap> listedIcons;
+    QString emptyText;
     QHash<qint64, QPixmap> scaledIcons;
     qreal scaledDpr = 0;
     QPixmap neutralIcon;
@@ -925,6 +926,16 @@ struct QQTree::Private
         invalidate();
     }
 
+    void paintEmptyText()
+    {
+        QPainter p(q);
+        p.setPen(kCountColor);
+        const QRect area(kPad, 0, q->width() - 2 * kPad, kItemHeight * 2);
+        const QFontMetrics metrics(q->font());
+        p.drawText(area, Qt::AlignCenter | Qt::TextSingleLine,
+                   metrics.elidedText(emptyText, Qt::ElideRight, area.width(), Qt::TextSingleLine));
+    }
+
     /// Turns the list holding `id` into items, when a list holds it.
     void unlistOwner(int id)
     {
@@ -1248,6 +1259,14 @@ void QQTree::teamRowsAppended(int teamId)
     }
 }
 
+void QQTree::setEmptyText(const QString& text)
+{
+    if (d->emptyText != text) {
+        d->emptyText = text;
+        update();
+    }
+}
+
 QRect QQTree::itemRect(int itemId) const
 {
     const qint64 top = d->rowTop(itemId);
@@ -1260,6 +1279,9 @@ QRect QQTree::itemRect(int itemId) const
 void QQTree::paintEvent(QPaintEvent* event)
 {
     d->ensureLayout();
+    if (d->total == 0 && !d->emptyText.isEmpty()) {
+        d->paintEmptyText();
+    }
     if (d->order.empty()) {
         return;
     }

@@ -103,6 +103,9 @@ public:
     void setTeamRows(int teamId, std::shared_ptr<const RowSource> source);
     /// The source of `teamId` lists more rows at its end: they are shown; the rows before stay as they are.
     void teamRowsAppended(int teamId);
+    /// A line shown in grey near the top of the tree while it shows no row at all (an empty result list says
+    /// so instead of showing nothing); empty for none.
+    void setEmptyText(const QString& text);
 
 signals:
     /// (group, item) under a double click, or for Return/Enter on the selected row; item 0 on a header,

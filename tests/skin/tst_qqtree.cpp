@@ -132,6 +132,7 @@ private slots:
     void listedRowsActAsAddedItems_data();
     void listedRowsActAsAddedItems();
     void longListCostsItsShownRows();
+    void emptyTextOnlyWithoutRows();
 
 private:
     QQTree* makeTree();
@@ -1103,6 +1104,21 @@ void TestQQTree::longListCostsItsShownRows()
     m_tree->getSelectItem(team, item);
     QCOMPARE(item, 100001);
     QVERIFY(m_tree->rect().contains(m_tree->itemRect(100001)));
+}
+
+void TestQQTree::emptyTextOnlyWithoutRows()
+{
+    m_tree->addTeam(1, QStringLiteral("Results"), 0, true);
+    m_tree->setTeamHeight(1, 0);
+    const QImage plain = m_tree->grab().toImage();
+    m_tree->setEmptyText(QStringLiteral("Nothing found"));
+    QVERIFY(m_tree->grab().toImage() != plain);
+
+    // Once a row shows, the line goes.
+    m_tree->addItem(1, 1, QStringLiteral("Found"), solid(Qt::red));
+    const QImage withRow = m_tree->grab().toImage();
+    m_tree->setEmptyText(QString());
+    QCOMPARE(m_tree->grab().toImage(), withRow);
 }
 
 QTEST_MAIN(TestQQTree)
