@@ -932,7 +932,8 @@ struct QQTree::Private
         p.setPen(kCountColor);
         const QRect area(kPad, 0, q->width() - 2 * kPad, kItemHeight * 2);
         const QFontMetrics metrics(q->font());
-        p.drawText(area, Qt::AlignCenter | Qt::TextSingleLine,
+        p.drawText(area,
+                   Qt::AlignCenter | Qt::TextSingleLine,
                    metrics.elidedText(emptyText, Qt::ElideRight, area.width(), Qt::TextSingleLine));
     }
 
