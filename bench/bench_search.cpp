@@ -117,16 +117,10 @@ QString makeName(QRandomGenerator& rng)
 /// A catalogue of `count` items at `dbPath`: four in five files in groups of 500, the rest sites.
 bool buildCatalogue(const QString& dbPath, int count)
 {
-    IconDatabase db = IconDatabase::instance();
-    QDir().mkpath(QFileInfo(dbPath).absolutePath());
-    QFile::remove(dbPath);
-    db.openDatabaseAt(dbPath, QDir::current().absoluteFilePath(QStringLiteral("data.db")));
-    if (!db.isUsable()) {
-        std::fprintf(stderr, "catalogue not usable: %s\n", qPrintable(db.errorText()));
+    if (!Bench::emptyCatalogue(dbPath)) {
         return false;
     }
-    db.execSql(QStringLiteral("DELETE FROM icon_item"));
-    db.execSql(QStringLiteral("DELETE FROM team"));
+    IconDatabase db = IconDatabase::instance();
     QRandomGenerator rng(20240915);
     db.beginBatch();
     const int fileTeam = db.addTeam(QStringLiteral("常用软件"), en_team_icon);
@@ -336,8 +330,7 @@ int runSearch(int count)
 
 int suite(const QStringList&)
 {
-    if (!QDir::setCurrent(QStringLiteral(BRISKO_RUNTIME_DIR))) {
-        std::fprintf(stderr, "no run-time folder %s\n", BRISKO_RUNTIME_DIR);
+    if (!Bench::enterRuntimeDir()) {
         return 1;
     }
     const QString mode = qEnvironmentVariable(ChildMarker);

@@ -68,16 +68,10 @@ QStringList machineFiles(int wanted)
 /// in groups of 500; a few opened, so the recent page is full.
 bool buildCatalogue(const QString& dbPath, int count, const QStringList& paths)
 {
-    IconDatabase db = IconDatabase::instance();
-    QDir().mkpath(QFileInfo(dbPath).absolutePath());
-    QFile::remove(dbPath);
-    db.openDatabaseAt(dbPath, QDir::current().absoluteFilePath(QStringLiteral("data.db")));
-    if (!db.isUsable()) {
-        std::fprintf(stderr, "catalogue not usable: %s\n", qPrintable(db.errorText()));
+    if (!Bench::emptyCatalogue(dbPath)) {
         return false;
     }
-    db.execSql(QStringLiteral("DELETE FROM icon_item"));
-    db.execSql(QStringLiteral("DELETE FROM team"));
+    IconDatabase db = IconDatabase::instance();
     const int files = count / 2;
     const int sites = count - files;
     db.beginBatch();
@@ -259,8 +253,7 @@ int runProcess(const QString& home, const QString& display, const QString& figur
 
 int suite(const QStringList&)
 {
-    if (!QDir::setCurrent(QStringLiteral(BRISKO_RUNTIME_DIR))) {
-        std::fprintf(stderr, "no run-time folder %s\n", BRISKO_RUNTIME_DIR);
+    if (!Bench::enterRuntimeDir()) {
         return 1;
     }
     const QString mode = qEnvironmentVariable(ChildMarker);

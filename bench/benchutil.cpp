@@ -1,8 +1,12 @@
 #include "benchutil.h"
 
+#include "icondatabase.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <algorithm>
@@ -59,6 +63,30 @@ double nowMs()
         timer.start();
     }
     return timer.nsecsElapsed() / 1e6;
+}
+
+bool enterRuntimeDir()
+{
+    if (!QDir::setCurrent(QStringLiteral(BRISKO_RUNTIME_DIR))) {
+        std::fprintf(stderr, "no run-time folder %s\n", BRISKO_RUNTIME_DIR);
+        return false;
+    }
+    return true;
+}
+
+bool emptyCatalogue(const QString& dbPath)
+{
+    IconDatabase& db = IconDatabase::instance();
+    QDir().mkpath(QFileInfo(dbPath).absolutePath());
+    QFile::remove(dbPath);
+    db.openDatabaseAt(dbPath, QDir::current().absoluteFilePath(QStringLiteral("data.db")));
+    if (!db.isUsable()) {
+        std::fprintf(stderr, "catalogue not usable: %s\n", qPrintable(db.errorText()));
+        return false;
+    }
+    db.execSql(QStringLiteral("DELETE FROM icon_item"));
+    db.execSql(QStringLiteral("DELETE FROM team"));
+    return true;
 }
 
 Display::Display()

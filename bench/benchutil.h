@@ -38,6 +38,14 @@ double residentMb();
 /// Monotonic time in milliseconds with sub-millisecond resolution.
 double nowMs();
 
+/// Makes the build's run-time folder (Skins, the template catalogue) the working directory; false (and says so)
+/// when it is missing.
+bool enterRuntimeDir();
+
+/// Opens a new, empty catalogue at `dbPath` (removing a file there) through the process-wide store; false when
+/// it cannot be used.
+bool emptyCatalogue(const QString& dbPath);
+
 /// An X display to measure on: $DISPLAY when set, otherwise a private Xvfb started here and stopped (by its pid)
 /// when this object goes.
 class Display

@@ -330,6 +330,17 @@ struct QQTree::Private
         return it == teams.end() ? nullptr : it->second.get();
     }
 
+    /// The group of an id, made (not yet added, so unseen) when there is none.
+    Team* teamSlot(int id)
+    {
+        std::unique_ptr<Team>& slot = teams[id];
+        if (!slot) {
+            slot = std::make_unique<Team>();
+            slot->id = id;
+        }
+        return slot.get();
+    }
+
     Team* shownTeam(int id) const
     {
         Team* t = team(id);
@@ -976,12 +987,7 @@ void QQTree::addTeam(int id, const QString& name, int reserved, bool open)
     if (id == 0) {
         return;
     }
-    std::unique_ptr<Team>& slot = d->teams[id];
-    if (!slot) {
-        slot = std::make_unique<Team>();
-        slot->id = id;
-    }
-    Team* t = slot.get();
+    Team* t = d->teamSlot(id);
     t->name = name;
     t->open = open;
     if (!t->declared) {
@@ -1008,12 +1014,7 @@ void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap&
         d->removeRow(*old);
         d->freeItem(oldIndex);
     }
-    std::unique_ptr<Team>& slot = d->teams[teamId];
-    if (!slot) {
-        slot = std::make_unique<Team>();
-        slot->id = teamId;
-    }
-    Team* t = slot.get();
+    Team* t = d->teamSlot(teamId);
     const int index = d->allocItem();
     Item& it = d->items[index];
     it.id = itemId;
@@ -1233,12 +1234,7 @@ void QQTree::setTeamRows(int teamId, std::shared_ptr<const RowSource> source)
     if (teamId == 0) {
         return;
     }
-    std::unique_ptr<Team>& slot = d->teams[teamId];
-    if (!slot) {
-        slot = std::make_unique<Team>();
-        slot->id = teamId;
-    }
-    Team* t = slot.get();
+    Team* t = d->teamSlot(teamId);
     d->removeAllItems(t);
     if (d->hover.team == teamId) {
         d->hover = Hit();

@@ -168,6 +168,17 @@ private:
         return height;
     }
 
+    /// Notes "title:text" of every message box that appears, and closes it with its OK button.
+    [[nodiscard]] static TestUtil::Poll catchMessages(QStringList& messages)
+    {
+        return TestUtil::answerEachModal([&messages](QWidget* box) {
+            if (auto* message = qobject_cast<QMessageBox*>(box)) {
+                messages.append(message->windowTitle() + QLatin1Char(':') + message->text());
+                message->button(QMessageBox::Ok)->click();
+            }
+        });
+    }
+
     /// Height of a menu of the one entry "放到桌面".
     static int oneEntryMenuHeight(QWidget* owner)
     {
@@ -536,13 +547,7 @@ private slots:
         const int id = db.addItem(QStringLiteral("说明书"), path, iconTeam, en_team_icon);
         auto w = makeWindow();
         QStringList messages;
-        const TestUtil::Poll poll = TestUtil::answerEachModal([&messages](QWidget* box) {
-            auto* message = qobject_cast<QMessageBox*>(box);
-            if (message) {
-                messages.append(message->windowTitle() + QLatin1Char(':') + message->text());
-                message->button(QMessageBox::Ok)->click();
-            }
-        });
+        const TestUtil::Poll poll = catchMessages(messages);
         QVERIFY(chooseFromRecentMenu(w.get(), 1, id) > 0);
         const QString link = desktop() + QStringLiteral("/说明书");
         QCOMPARE(QFileInfo(link).symLinkTarget(), path);
@@ -571,14 +576,11 @@ private slots:
         const int id = db.addItem(QStringLiteral("笔记"), path, iconTeam, en_team_icon);
         QVERIFY(!QFileInfo::exists(desktop()));
         auto w = makeWindow();
-        int messages = 0;
-        const TestUtil::Poll poll = TestUtil::answerEachModal([&messages](QWidget* box) {
-            ++messages;
-            box->close();
-        });
+        QStringList messages;
+        const TestUtil::Poll poll = catchMessages(messages);
         chooseFromRecentMenu(w.get(), 1, id);
         QCOMPARE(QFileInfo(desktop() + QStringLiteral("/笔记")).symLinkTarget(), path);
-        QCOMPARE(messages, 0);
+        QCOMPARE(messages, QStringList());
     }
 
     void namesThatLeaveTheDesktop_data()
@@ -600,13 +602,7 @@ private slots:
         const QSet<QString> before = filesUnder(QDir::homePath());
         auto w = makeWindow();
         QStringList messages;
-        const TestUtil::Poll poll = TestUtil::answerEachModal([&messages](QWidget* box) {
-            auto* message = qobject_cast<QMessageBox*>(box);
-            if (message) {
-                messages.append(message->windowTitle() + QLatin1Char(':') + message->text());
-                message->button(QMessageBox::Ok)->click();
-            }
-        });
+        const TestUtil::Poll poll = catchMessages(messages);
         QVERIFY(chooseFromRecentMenu(w.get(), 1, id) > 0);
         QCOMPARE(messages, QStringList { QStringLiteral("错误:桌面已存在该图标!") });
         QCOMPARE(filesUnder(QDir::homePath()), before);
