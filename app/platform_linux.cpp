@@ -455,9 +455,9 @@ bool startTextEditor()
 bool createDesktopShortcut(const QString& name, const QString& target)
 {
     // The name becomes one file name on the desktop: an empty one, "." or "..", or one with a "/" would
-    // name no file there or a file elsewhere, and the system would cut a name or target at a NUL character.
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String("..")
-        || name.contains(QChar(u'\0')) || target.isEmpty() || target.contains(QChar(u'\0'))) {
+    // name no file there or a file elsewhere.
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".")
+        || name == QLatin1String("..") || target.isEmpty()) {
         return false;
     }
     const QString desktop = desktopDir();
