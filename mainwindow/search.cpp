@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QScrollArea>
 
+#include <algorithm>
+
 namespace
 {
 /// The id of the single group of the recent and search trees.
