@@ -68,16 +68,10 @@ QStringList machineFiles(int wanted)
 /// in groups of 500; a few opened, so the recent page is full.
 bool buildCatalogue(const QString& dbPath, int count, const QStringList& paths)
 {
-    IconDatabase db = IconDatabase::instance();
-    QDir().mkpath(QFileInfo(dbPath).absolutePath());
-    QFile::remove(dbPath);
-    db.openDatabaseAt(dbPath, QDir::current().absoluteFilePath(QStringLiteral("data.db")));
-    if (!db.isUsable()) {
-        std::fprintf(stderr, "catalogue not usable: %s\n", qPrintable(db.errorText()));
+    if (!Bench::emptyCatalogue(dbPath)) {
         return false;
     }
-    db.execSql(QStringLiteral("DELETE FROM icon_item"));
-    db.execSql(QStringLiteral("DELETE FROM team"));
+    IconDatabase db = IconDatabase::instance();
     const int files = count / 2;
     const int sites = count - files;
     db.beginBatch();
@@ -257,38 +251,9 @@ int runProcess(const QString& home, const QString& display, const QString& figur
     return 0;
 }
 
-/// Runs this suite again as a child over the catalogue in `home` (never the real Documents folder), in the
-/// given mode and on the display `display`.
-int runChild(const QString& mode, const QString& homePath, const QString& display)
-{
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!env.contains(QStringLiteral("XAUTHORITY")) && env.contains(QStringLiteral("HOME"))) {
-        env.insert(QStringLiteral("XAUTHORITY"), env.value(QStringLiteral("HOME")) + QStringLiteral("/.Xauthority"));
-    }
-    env.insert(QStringLiteral("HOME"), homePath);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), homePath + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), homePath + QStringLiteral("/.local/share"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), homePath + QStringLiteral("/.cache"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), homePath);
-    env.insert(QStringLiteral("DISPLAY"), display);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QString::fromLatin1(ChildMarker), mode);
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("startup")});
-    if (!child.waitForStarted(5000) || !child.waitForFinished(30 * 60 * 1000)) {
-        child.kill();
-        child.waitForFinished();
-        return 1;
-    }
-    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
-}
-
 int suite(const QStringList&)
 {
-    if (!QDir::setCurrent(QStringLiteral(BRISKO_RUNTIME_DIR))) {
-        std::fprintf(stderr, "no run-time folder %s\n", BRISKO_RUNTIME_DIR);
+    if (!Bench::enterRuntimeDir()) {
         return 1;
     }
     const QString mode = qEnvironmentVariable(ChildMarker);
@@ -300,32 +265,10 @@ int suite(const QStringList&)
     }
 
     // The parent: find or start a display, then measure each part in a fresh process.
-    QString display = qEnvironmentVariable("DISPLAY");
-    QProcess xvfb;
+    const Bench::Display screen;
+    const QString display = screen.name();
     if (display.isEmpty()) {
-        xvfb.setProgram(QStringLiteral("Xvfb"));
-        // -noreset: the server would otherwise reset whenever its last client leaves, and a program started
-        // during that reset cannot connect.
-        xvfb.setArguments({QStringLiteral("-noreset"), QStringLiteral("-displayfd"), QStringLiteral("1"),
-                           QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp")});
-        xvfb.start();
-        if (!xvfb.waitForStarted(5000)) {
-            std::fprintf(stderr, "cannot start Xvfb\n");
-            return 1;
-        }
-        QByteArray out;
-        while (!out.contains('\n') && xvfb.waitForReadyRead(10000)) {
-            out += xvfb.readAllStandardOutput();
-        }
-        if (!out.contains('\n')) {
-            xvfb.kill();
-            xvfb.waitForFinished();
-            std::fprintf(stderr, "Xvfb gave no display number\n");
-            return 1;
-        }
-        display = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
+        return 1;
     }
     // The catalogues are built here, so the measured processes carry nothing of the building.
     const QStringList paths = machineFiles(50000);
@@ -344,15 +287,8 @@ int suite(const QStringList&)
         // The whole program first: the window runs below add the dropped files to the 10k catalogue.
         rc |= runProcess(home10k.path(), display, QStringLiteral("process_10k_ms"));
         rc |= runProcess(home100k.path(), display, QStringLiteral("process_100k_ms"));
-        rc |= runChild(QStringLiteral("10k"), home10k.path(), display);
-        rc |= runChild(QStringLiteral("100k"), home100k.path(), display);
-    }
-    if (xvfb.state() != QProcess::NotRunning) {
-        xvfb.terminate(); // the Xvfb we started, by its pid
-        if (!xvfb.waitForFinished(3000)) {
-            xvfb.kill();
-            xvfb.waitForFinished();
-        }
+        rc |= Bench::runChild(QStringLiteral("startup"), ChildMarker, QStringLiteral("10k"), home10k.path(), display);
+        rc |= Bench::runChild(QStringLiteral("startup"), ChildMarker, QStringLiteral("100k"), home100k.path(), display);
     }
     return rc;
 }

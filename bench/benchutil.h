@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -36,4 +37,35 @@ double residentMb();
 
 /// Monotonic time in milliseconds with sub-millisecond resolution.
 double nowMs();
+
+/// Makes the build's run-time folder (Skins, the template catalogue) the working directory; false (and says so)
+/// when it is missing.
+bool enterRuntimeDir();
+
+/// Opens a new, empty catalogue at `dbPath` (removing a file there) through the process-wide store; false when
+/// it cannot be used.
+bool emptyCatalogue(const QString& dbPath);
+
+/// An X display to measure on: $DISPLAY when set, otherwise a private Xvfb started here and stopped (by its pid)
+/// when this object goes.
+class Display
+{
+public:
+    Display();
+    ~Display();
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    /// The display name (":5"); empty when none could be had.
+    QString name() const { return m_name; }
+
+private:
+    QProcess* m_xvfb = nullptr;
+    QString m_name;
+};
+
+/// Runs suite `suite` of this program again, as a child with `marker`=`mode` in its environment, HOME and the
+/// XDG folders in `home` (never the real ones), on `display` through xcb; its exit code.
+int runChild(
+    const QString& suite, const char* marker, const QString& mode, const QString& home, const QString& display);
 } // namespace Bench

@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
@@ -361,41 +360,6 @@ void QQDialog::createTrayIcon()
     m_trayIcon->setIcon(QIcon(SkinPath::resolve(QStringLiteral("Skins\\icon\\default.png"))));
     m_trayIcon->show();
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &QQDialog::onTrayActivate);
-}
-
-bool QQDialog::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == searchEdit) {
-        if (event->type() != QEvent::KeyPress) {
-            return BaseWindow::eventFilter(watched, event);
-        }
-        switch (static_cast<QKeyEvent*>(event)->key()) {
-        case Qt::Key_Down:
-            searchTree->selectNext();
-            return true;
-        case Qt::Key_Up:
-            searchTree->selectUp();
-            return true;
-        case Qt::Key_Return: {
-            int teamid = 0;
-            int itemid = 0;
-            searchTree->getSelectItem(teamid, itemid);
-            if (teamid != 0 && itemid != 0) {
-                onSearchTreeDbClicked(teamid, itemid);
-            }
-            return true;
-        }
-        default:
-            return BaseWindow::eventFilter(watched, event);
-        }
-    }
-    if (event->type() == QEvent::MouseMove
-        && (watched == iconTree || watched == recentTree || watched == siteTree || watched == tabBar
-            || watched == searchButton || watched == searchTree)) {
-        // The auto-hide helper watches the window: moves over the children count as moves over it.
-        hideHelper.eventFilter(this, event);
-    }
-    return BaseWindow::eventFilter(watched, event);
 }
 
 void QQDialog::mouseMoveEvent(QMouseEvent*)

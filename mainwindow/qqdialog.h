@@ -9,11 +9,13 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
+class QKeyEvent;
 class QLineEdit;
 class QQTab;
 class QQTree;
 class QSkinButton;
 class QSkinLabel;
+class SearchSession;
 class QTimer;
 
 /// The main window: logo and clock, the search strip, the tab bar over the icon groups, site groups and
@@ -82,6 +84,11 @@ private:
     void showSearchEdit(bool show);
     void showSearchResult(bool show);
     void putOnDesktop(const QString& name, const QString& filePath);
+    /// The search keys of the edit (Up, Down, Return); true when the key was taken.
+    bool searchEditKey(const QKeyEvent* event);
+    /// The search of this window, made when first needed.
+    SearchSession* searchSession();
+    void onSearchRowsAppended();
 
     // Tree commands (treecommands.cpp)
     void addSite(int teamid, int itemid);
@@ -131,6 +138,9 @@ private:
     QSkinLabel* searchBackLabel = nullptr;
     QSkinButton* searchButton = nullptr;
     QLineEdit* searchEdit = nullptr;
+
+    // Search (search.cpp)
+    SearchSession* m_search = nullptr;
 
     QSystemTrayIcon* m_trayIcon = nullptr;
     QTimer* m_clockTimer = nullptr;

@@ -32,6 +32,8 @@ constexpr int kIndent = 12;
 // Explicit icons larger than 32 x 32 are scaled once per distinct pixmap; the cache is dropped when it grows
 // past this many entries.
 constexpr int kScaledCacheLimit = 2048;
+// Icons of listed rows (QQTree::RowSource) are kept per id; the cache is dropped when it grows past this.
+constexpr int kListedIconLimit = 4096;
 
 const QColor kTextColor(0x22, 0x22, 0x22);
 const QColor kCountColor(0x80, 0x80, 0x80);
@@ -127,6 +129,8 @@ struct Team
     /// Added with addTeam. Items may name a group that has not been added (yet): they are kept, unseen, and
     /// show once the group is added.
     bool declared = false;
+    /// Rows listed by the caller in place of items (then `rows` is empty and `live` is the source's count).
+    std::shared_ptr<const QQTree::RowSource> source;
 
     bool showsItems() const { return headerHeight == 0 || open; }
     qint64 height() const { return headerHeight + (showsItems() ? qint64(live) * kItemHeight : 0); }
@@ -286,6 +290,11 @@ struct QQTree::Private
     std::vector<int> freeItems;
     IdMap itemIndex;
     IconSource iconSource;
+    /// Groups showing listed rows.
+    std::vector<Team*> listed;
+    /// Icons of listed rows by id (a null pixmap: the icon source had none).
+    QHash<int, QPixmap> listedIcons;
+    QString emptyText;
     QHash<qint64, QPixmap> scaledIcons;
     qreal scaledDpr = 0;
     QPixmap neutralIcon;
@@ -304,6 +313,17 @@ struct QQTree::Private
     {
         auto it = teams.find(id);
         return it == teams.end() ? nullptr : it->second.get();
+    }
+
+    /// The group of an id, made (not yet added, so unseen) when there is none.
+    Team* teamSlot(int id)
+    {
+        std::unique_ptr<Team>& slot = teams[id];
+        if (!slot) {
+            slot = std::make_unique<Team>();
+            slot->id = id;
+        }
+        return slot.get();
     }
 
     Team* shownTeam(int id) const
@@ -347,6 +367,7 @@ struct QQTree::Private
     /// item is not in that group or has no such neighbour.
     int moveItem(int teamId, int itemId, int step)
     {
+        unlistOwner(itemId);
         Item* it = item(itemId);
         if (!it || it->team->id != teamId) {
             return 0;
@@ -472,11 +493,12 @@ struct QQTree::Private
 
     void removeAllItems(Team* t)
     {
-        if (selected) {
-            const Item* sel = item(selected);
-            if (sel && sel->team == t) {
-                selected = 0;
-            }
+        if (selected && teamOf(selected) == t) {
+            selected = 0;
+        }
+        if (t->source) {
+            t->source.reset();
+            listed.erase(std::find(listed.begin(), listed.end(), t));
         }
         for (int s = t->head; s < int(t->rows.size()); ++s) {
             if (t->rows[s] >= 0) {
@@ -514,16 +536,16 @@ struct QQTree::Private
         q->setContentHeight(total);
     }
 
-    /// Content y of an item's row, -1 when the row is not shown.
-    qint64 itemTop(Item& it)
+    /// Content y of the row of an item or listed row, -1 when the row is not shown.
+    qint64 rowTop(int id)
     {
-        Team* t = it.team;
-        if (!t->declared || !t->showsItems()) {
+        Team* t = teamOf(id);
+        if (!t || !t->declared || !t->showsItems()) {
             return -1;
         }
         ensureLayout();
-        compact(t);
-        return t->top + t->headerHeight + qint64(it.slot - t->head) * kItemHeight;
+        const int row = rowOf(t, id);
+        return row < 0 ? -1 : t->top + t->headerHeight + qint64(row) * kItemHeight;
     }
 
     /// The group whose rows cover content y (the last one starting at or above it).
@@ -555,8 +577,7 @@ struct QQTree::Private
         if (row >= t->live) {
             return {};
         }
-        compact(t);
-        return { t->id, items[t->rows[t->head + row]].id };
+        return { t->id, idAtRow(t, int(row)) };
     }
 
     int itemX(const Team* t) const { return kPad + (t->headerHeight > 0 ? kIndent : 0); }
@@ -671,15 +692,25 @@ struct QQTree::Private
 
     void paintItem(QPainter& p, int index, const QRect& row, const QFontMetrics& metrics)
     {
-        const int id = items[index].id;
-        const Team* t = items[index].team;
+        const QPixmap icon = iconFor(index);
+        paintRow(p, items[index].team, items[index].id, items[index].name, icon, row, metrics);
+    }
+
+    void paintRow(QPainter& p,
+                  const Team* t,
+                  int id,
+                  const QString& name,
+                  const QPixmap& rowIcon,
+                  const QRect& row,
+                  const QFontMetrics& metrics)
+    {
         if (selected == id) {
             paintHighlight(p, row, kSelectColor);
         } else if (hover.item == id || (t->headerHeight == 0 && t->id == dropTeam)) {
             paintHighlight(p, row, kHoverColor);
         }
         const int x = itemX(t);
-        const QPixmap icon = fitted(iconFor(index));
+        const QPixmap icon = fitted(rowIcon);
         const QSizeF size = logicalSize(icon);
         const QRectF box(x, row.top() + (kItemHeight - kIconSize) / 2, kIconSize, kIconSize);
         const QRectF target(box.left() + (kIconSize - size.width()) / 2,
@@ -693,7 +724,7 @@ struct QQTree::Private
         p.setPen(kTextColor);
         p.drawText(QRect(textLeft, row.top(), width, row.height()),
                    Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                   metrics.elidedText(items[index].name, Qt::ElideRight, width, Qt::TextSingleLine));
+                   metrics.elidedText(name, Qt::ElideRight, width, Qt::TextSingleLine));
     }
 
     /// Files dragged over `pos` go to the group there, or to the last group when over empty space.
@@ -728,15 +759,14 @@ struct QQTree::Private
     void reveal(int itemId)
     {
         pendingReveal = 0;
-        Item* it = item(itemId);
-        if (!it) {
+        if (!teamOf(itemId)) {
             return;
         }
         if (!q->isVisible()) {
             pendingReveal = itemId;
             return;
         }
-        const qint64 top = itemTop(*it);
+        const qint64 top = rowTop(itemId);
         if (top >= 0) {
             q->ensureContentVisible(top, kItemHeight);
         }
@@ -748,8 +778,7 @@ struct QQTree::Private
         for (int pos = from; pos >= 0 && pos < int(order.size()); pos += step) {
             Team* t = order[pos];
             if (t->showsItems() && t->live > 0) {
-                compact(t);
-                return items[step > 0 ? t->rows[t->head] : t->rows.back()].id;
+                return idAtRow(t, step > 0 ? 0 : t->live - 1);
             }
         }
         return 0;
@@ -757,17 +786,15 @@ struct QQTree::Private
 
     void walk(int step)
     {
-        const Item* current = selected ? item(selected) : nullptr;
+        Team* t = selected ? teamOf(selected) : nullptr;
         int next = 0;
-        if (!current || !current->team->declared) {
+        if (!t || !t->declared) {
             next = step > 0 ? edgeItem(0, 1) : edgeItem(int(order.size()) - 1, -1);
         } else {
-            Team* t = current->team;
             if (t->showsItems()) {
-                compact(t);
-                const int slot = current->slot + step;
-                if (slot >= t->head && slot < int(t->rows.size())) {
-                    next = items[t->rows[slot]].id;
+                const int row = rowOf(t, selected) + step;
+                if (row >= 0 && row < t->live) {
+                    next = idAtRow(t, row);
                 }
             }
             if (!next) {
@@ -776,6 +803,143 @@ struct QQTree::Private
         }
         if (next) {
             select(next);
+        }
+    }
+
+    // ---- Rows listed by a RowSource, and what items and listed rows share
+
+    /// The group listing an id as a row, nullptr when none does.
+    Team* listingTeam(int id) const
+    {
+        for (Team* t : listed) {
+            if (t->source->rowOf(id) >= 0) {
+                return t;
+            }
+        }
+        return nullptr;
+    }
+
+    /// The group of an item or listed row, nullptr for an unknown id.
+    Team* teamOf(int id) const
+    {
+        if (const Item* it = item(id)) {
+            return it->team;
+        }
+        return listingTeam(id);
+    }
+
+    /// Place of an item or listed row among its group's rows, -1 when the group does not show it.
+    int rowOf(Team* t, int id)
+    {
+        if (t->source) {
+            return t->source->rowOf(id);
+        }
+        const Item* it = item(id);
+        if (!it || it->team != t) {
+            return -1;
+        }
+        compact(t);
+        return it->slot - t->head;
+    }
+
+    /// Id of row `row` (from 0 to live - 1) of a group.
+    int idAtRow(Team* t, int row)
+    {
+        if (t->source) {
+            return t->source->rowId(row);
+        }
+        compact(t);
+        return items[t->rows[t->head + row]].id;
+    }
+
+    QString nameOf(int id) const
+    {
+        if (const Item* it = item(id)) {
+            return it->name;
+        }
+        const Team* t = listingTeam(id);
+        return t ? t->source->rowName(t->source->rowOf(id)) : QString();
+    }
+
+    /// The icon of a listed row; asks the icon source the first time for each id.
+    QPixmap listedIcon(int id)
+    {
+        auto known = listedIcons.constFind(id);
+        if (known != listedIcons.constEnd()) {
+            return known->isNull() ? neutral() : *known;
+        }
+        if (!iconSource) {
+            return neutral();
+        }
+        if (listedIcons.size() >= kListedIconLimit) {
+            listedIcons.clear();
+        }
+        QPixmap pixmap = iconSource(id);
+        const QSizeF size = logicalSize(pixmap);
+        if (size.width() > kIconSize || size.height() > kIconSize) {
+            pixmap = scaledToIcon(pixmap, q->devicePixelRatioF());
+        }
+        listedIcons.insert(id, pixmap);
+        return pixmap.isNull() ? neutral() : pixmap;
+    }
+
+    void paintListedRow(QPainter& p, Team* t, int row, const QRect& rect, const QFontMetrics& metrics)
+    {
+        // The source stays alive while painting, whatever the icon source does to the tree.
+        const std::shared_ptr<const QQTree::RowSource> source = t->source;
+        const int id = source->rowId(row);
+        const QPixmap icon = listedIcon(id);
+        paintRow(p, t, id, source->rowName(row), icon, rect, metrics);
+    }
+
+    /// Turns the listed rows of a group into added items, so that they can be changed one by one.
+    void unlist(Team* t)
+    {
+        const std::shared_ptr<const QQTree::RowSource> source = t->source;
+        const int keepSelected = selected;
+        removeAllItems(t);
+        selected = keepSelected;
+        const int count = source->rowCount();
+        t->rows.reserve(size_t(count));
+        for (int row = 0; row < count; ++row) {
+            const int id = source->rowId(row);
+            if (id == 0 || itemIndex.contains(id)) {
+                continue;
+            }
+            const int index = allocItem();
+            Item& it = items[index];
+            it.id = id;
+            it.team = t;
+            it.name = source->rowName(row);
+            const auto icon = listedIcons.constFind(id);
+            if (icon != listedIcons.constEnd()) {
+                it.icon = *icon;
+                it.iconAsked = true;
+            }
+            itemIndex.insert(id, index);
+            appendRow(t, index);
+        }
+        invalidate();
+    }
+
+    void paintEmptyText()
+    {
+        QPainter p(q);
+        p.setPen(kCountColor);
+        const QRect area(kPad, 0, q->width() - 2 * kPad, kItemHeight * 2);
+        const QFontMetrics metrics(q->font());
+        p.drawText(area,
+                   Qt::AlignCenter | Qt::TextSingleLine,
+                   metrics.elidedText(emptyText, Qt::ElideRight, area.width(), Qt::TextSingleLine));
+    }
+
+    /// Turns the list holding `id` into items, when a list holds it.
+    void unlistOwner(int id)
+    {
+        if (!item(id)) {
+            if (Team* t = listingTeam(id)) {
+                unlist(t);
+            }
         }
     }
 };
@@ -797,6 +961,7 @@ QQTree::~QQTree()
 void QQTree::setIconSource(IconSource source)
 {
     d->iconSource = std::move(source);
+    d->listedIcons.clear();
     update();
 }
 
@@ -807,12 +972,7 @@ void QQTree::addTeam(int id, const QString& name, int reserved, bool open)
     if (id == 0) {
         return;
     }
-    std::unique_ptr<Team>& slot = d->teams[id];
-    if (!slot) {
-        slot = std::make_unique<Team>();
-        slot->id = id;
-    }
-    Team* t = slot.get();
+    Team* t = d->teamSlot(id);
     t->name = name;
     t->open = open;
     if (!t->declared) {
@@ -828,18 +988,18 @@ void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap&
     if (itemId == 0) {
         return;
     }
+    // Listed rows become items before one of them, or their group, changes.
+    d->unlistOwner(itemId);
+    if (Team* t = d->team(teamId); t && t->source) {
+        d->unlist(t);
+    }
     // An id is shown once: a row with the same id makes way for the new one.
     if (Item* old = d->item(itemId)) {
         const int oldIndex = d->itemIndex.find(itemId);
         d->removeRow(*old);
         d->freeItem(oldIndex);
     }
-    std::unique_ptr<Team>& slot = d->teams[teamId];
-    if (!slot) {
-        slot = std::make_unique<Team>();
-        slot->id = teamId;
-    }
-    Team* t = slot.get();
+    Team* t = d->teamSlot(teamId);
     const int index = d->allocItem();
     Item& it = d->items[index];
     it.id = itemId;
@@ -866,6 +1026,7 @@ void QQTree::updateTeam(int id, const QString& name)
 void QQTree::updateItem(int itemId, const QString& name, const QString& extra)
 {
     Q_UNUSED(extra)
+    d->unlistOwner(itemId);
     if (Item* it = d->item(itemId)) {
         it->name = name;
         update();
@@ -891,6 +1052,7 @@ void QQTree::delTeam(int id)
 
 void QQTree::delItem(int itemId)
 {
+    d->unlistOwner(itemId);
     const int index = d->itemIndex.find(itemId);
     if (index < 0) {
         return;
@@ -966,8 +1128,8 @@ int QQTree::moveItemDown(int teamId, int itemId)
 
 void QQTree::selectItem(int teamId, int itemId)
 {
-    Item* it = d->item(itemId);
-    if (!it || it->team->id != teamId || !it->team->declared) {
+    const Team* t = d->teamOf(itemId);
+    if (!t || t->id != teamId || !t->declared) {
         return;
     }
     // A selected row is meant to be seen: open its group.
@@ -987,9 +1149,9 @@ void QQTree::selectNext()
 
 void QQTree::getSelectItem(int& teamId, int& itemId) const
 {
-    const Item* it = d->selected ? d->item(d->selected) : nullptr;
-    teamId = it ? it->team->id : 0;
-    itemId = it ? it->id : 0;
+    const Team* t = d->selected ? d->teamOf(d->selected) : nullptr;
+    teamId = t ? t->id : 0;
+    itemId = t ? d->selected : 0;
 }
 
 int QQTree::itemCount(int teamId) const
@@ -1002,10 +1164,9 @@ QList<int> QQTree::itemIds(int teamId) const
 {
     QList<int> ids;
     if (Team* t = d->team(teamId)) {
-        d->compact(t);
         ids.reserve(t->live);
-        for (int s = t->head; s < int(t->rows.size()); ++s) {
-            ids.append(d->items[t->rows[s]].id);
+        for (int row = 0; row < t->live; ++row) {
+            ids.append(d->idAtRow(t, row));
         }
     }
     return ids;
@@ -1029,8 +1190,7 @@ bool QQTree::isTeamOpen(int teamId) const
 
 QString QQTree::itemName(int itemId) const
 {
-    const Item* it = d->item(itemId);
-    return it ? it->name : QString();
+    return d->nameOf(itemId);
 }
 
 QString QQTree::teamName(int teamId) const
@@ -1041,7 +1201,7 @@ QString QQTree::teamName(int teamId) const
 
 bool QQTree::hasItem(int itemId) const
 {
-    return d->itemIndex.contains(itemId);
+    return d->itemIndex.contains(itemId) || d->listingTeam(itemId);
 }
 
 QRect QQTree::teamRect(int teamId) const
@@ -1054,10 +1214,44 @@ QRect QQTree::teamRect(int teamId) const
     return QRect(0, int(t->top - scrollOffset()), width(), t->headerHeight);
 }
 
+void QQTree::setTeamRows(int teamId, std::shared_ptr<const RowSource> source)
+{
+    if (teamId == 0) {
+        return;
+    }
+    Team* t = d->teamSlot(teamId);
+    d->removeAllItems(t);
+    if (d->hover.team == teamId) {
+        d->hover = Hit();
+    }
+    if (source) {
+        t->live = source->rowCount();
+        t->source = std::move(source);
+        d->listed.push_back(t);
+    }
+    d->invalidate();
+}
+
+void QQTree::teamRowsAppended(int teamId)
+{
+    Team* t = d->team(teamId);
+    if (t && t->source && t->source->rowCount() != t->live) {
+        t->live = t->source->rowCount();
+        d->invalidate();
+    }
+}
+
+void QQTree::setEmptyText(const QString& text)
+{
+    if (d->emptyText != text) {
+        d->emptyText = text;
+        update();
+    }
+}
+
 QRect QQTree::itemRect(int itemId) const
 {
-    Item* it = d->item(itemId);
-    const qint64 top = it ? d->itemTop(*it) : -1;
+    const qint64 top = d->rowTop(itemId);
     if (top < 0) {
         return QRect();
     }
@@ -1067,6 +1261,9 @@ QRect QQTree::itemRect(int itemId) const
 void QQTree::paintEvent(QPaintEvent* event)
 {
     d->ensureLayout();
+    if (d->total == 0 && !d->emptyText.isEmpty()) {
+        d->paintEmptyText();
+    }
     if (d->order.empty()) {
         return;
     }
@@ -1100,12 +1297,16 @@ void QQTree::paintEvent(QPaintEvent* event)
         const qint64 first = std::max<qint64>(0, (y0 - itemsTop) / kItemHeight);
         const qint64 last = std::min<qint64>(t->live - 1, (y1 - 1 - itemsTop) / kItemHeight);
         for (qint64 row = first; row <= last; ++row) {
-            if (pos >= d->order.size() || d->order[pos] != t || t->head + row >= qint64(t->rows.size())) {
+            if (pos >= d->order.size() || d->order[pos] != t || row >= t->live
+                || (!t->source && t->head + row >= qint64(t->rows.size()))) {
                 return;
             }
-            const int index = t->rows[t->head + row];
             const QRect rect(0, int(itemsTop + row * kItemHeight - offset), w, kItemHeight);
-            d->paintItem(p, index, rect, metrics);
+            if (t->source) {
+                d->paintListedRow(p, t, int(row), rect, metrics);
+            } else {
+                d->paintItem(p, t->rows[t->head + row], rect, metrics);
+            }
         }
     }
 }
@@ -1283,12 +1484,13 @@ bool QQTree::event(QEvent* event)
         // Names cut short by the row width show whole in a tool tip.
         auto* help = static_cast<QHelpEvent*>(event);
         const Hit hit = d->hitTest(help->pos());
-        const Item* it = hit.item ? d->item(hit.item) : nullptr;
-        if (it) {
-            const int textLeft = d->itemX(it->team) + kIconSize + kPad;
+        const Team* t = hit.item ? d->teamOf(hit.item) : nullptr;
+        if (t) {
+            const int textLeft = d->itemX(t) + kIconSize + kPad;
             const int available = width() - kPad - textLeft;
-            if (QFontMetrics(font()).horizontalAdvance(it->name) > available) {
-                QToolTip::showText(help->globalPos(), it->name, this, itemRect(it->id));
+            const QString name = d->nameOf(hit.item);
+            if (QFontMetrics(font()).horizontalAdvance(name) > available) {
+                QToolTip::showText(help->globalPos(), name, this, itemRect(hit.item));
                 return true;
             }
         }

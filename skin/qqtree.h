@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QDropEvent;
 class QMimeData;
@@ -85,6 +86,31 @@ public:
     /// Rectangle of a row in tree (viewport) coordinates, for tests and drop placement; empty when not shown.
     QRect teamRect(int teamId) const;
     QRect itemRect(int itemId) const;
+
+    /// Rows that the caller lists instead of adding them one by one (a long search result): the tree asks for
+    /// a row's id and name only when it paints, hits or walks to it, so a group of 100,000 rows costs no more
+    /// than the rows on screen. Ids must be non-zero and not shown elsewhere in the tree; rowOf() should be
+    /// quick (it is asked for the selection).
+    class RowSource
+    {
+    public:
+        virtual ~RowSource() = default;
+        virtual int rowCount() const = 0;
+        virtual int rowId(int row) const = 0;
+        virtual QString rowName(int row) const = 0;
+        /// The row of an id, -1 when it is not listed.
+        virtual int rowOf(int id) const = 0;
+    };
+    /// Shows the rows of `source` as the items of group `teamId`, in place of the items it had. Listed rows
+    /// take their icons from the icon source. They behave as added items do; changing one of them (addItem to
+    /// the group, updateItem, delItem, a move) first turns the whole list into added items. A null source
+    /// leaves the group empty.
+    void setTeamRows(int teamId, std::shared_ptr<const RowSource> source);
+    /// The source of `teamId` lists more rows at its end: they are shown; the rows before stay as they are.
+    void teamRowsAppended(int teamId);
+    /// A line shown in grey near the top of the tree while it shows no row at all (an empty result list says
+    /// so instead of showing nothing); empty for none.
+    void setEmptyText(const QString& text);
 
 signals:
     /// (group, item) under a double click, or for Return/Enter on the selected row; item 0 on a header,

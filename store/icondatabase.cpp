@@ -1218,3 +1218,197 @@ bool IconDatabase::commitBatch()
     }
     return reportWrite(s.finishBatch());
 }
+
+// ---- Entry names at once, and changes heard as they happen
+
+namespace
+{
+const char* const kNamesAfterSql = "select id, ttype, icon_name from icon_item where id>? order by id limit ?";
+const char* const kOneNameSql = "select id, ttype, icon_name from icon_item where id=?";
+
+#ifdef BRISKO_HAVE_SQLITE3
+/// A listener of row changes on one SQLite connection, handed to SQLite as the update hook's argument.
+struct ChangeListener
+{
+    quint64 key = 0;
+    sqlite3* handle = nullptr;
+    std::function<void(int)> changed;
+};
+
+std::map<quint64, std::unique_ptr<ChangeListener>>& changeListeners()
+{
+    static std::map<quint64, std::unique_ptr<ChangeListener>> listeners;
+    return listeners;
+}
+
+void onRowChange(void* arg, int, const char* database, const char* table, sqlite3_int64 rowid)
+{
+    if (qstrcmp(table, "icon_item") == 0 && qstrcmp(database, "main") == 0) {
+        static_cast<ChangeListener*>(arg)->changed(int(rowid));
+    }
+}
+
+/// Passes the rows of a prepared statement of id, kind and name to `row`; false unless it ran to its end.
+bool stepNames(sqlite3_stmt* stmt, const IconDatabase::NameRow& row)
+{
+    int rc = SQLITE_ERROR;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        // A NULL name (which no search matches) is passed as a null pointer.
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2));
+        row(sqlite3_column_int(stmt, 0), sqlite3_column_int(stmt, 1), name, sqlite3_column_bytes(stmt, 2));
+    }
+    return rc == SQLITE_DONE;
+}
+#endif
+
+bool queryNames(QSqlQuery& q, const IconDatabase::NameRow& row)
+{
+    if (!q.exec()) {
+        return false;
+    }
+    while (q.next()) {
+        const QVariant value = q.value(2);
+        const QByteArray name = value.toString().toUtf8();
+        row(q.value(0).toInt(), q.value(1).toInt(), value.isNull() ? nullptr : name.constData(), int(name.size()));
+    }
+    const bool ok = !q.lastError().isValid();
+    q.finish();
+    return ok;
+}
+} // namespace
+
+bool IconDatabase::readItemNamesAfter(int afterId, int limit, const NameRow& row)
+{
+    if (!d->isOpen()) {
+        return false;
+    }
+#ifdef BRISKO_HAVE_SQLITE3
+    if (sqlite3* handle = d->handle) {
+        sqlite3_stmt* stmt = nullptr;
+        const bool ok = sqlite3_prepare_v2(handle, kNamesAfterSql, -1, &stmt, nullptr) == SQLITE_OK
+            && sqlite3_bind_int(stmt, 1, afterId) == SQLITE_OK && sqlite3_bind_int(stmt, 2, limit) == SQLITE_OK
+            && stepNames(stmt, row);
+        sqlite3_finalize(stmt);
+        return ok;
+    }
+#endif
+    QSqlQuery q(d->db);
+    q.setForwardOnly(true);
+    if (!q.prepare(str(kNamesAfterSql))) {
+        return false;
+    }
+    q.bindValue(0, afterId);
+    q.bindValue(1, limit);
+    return queryNames(q, row);
+}
+
+bool IconDatabase::readItemNames(const QList<int>& ids, const NameRow& row)
+{
+    if (!d->isOpen()) {
+        return false;
+    }
+    bool ok = true;
+#ifdef BRISKO_HAVE_SQLITE3
+    if (sqlite3* handle = d->handle) {
+        sqlite3_stmt* stmt = nullptr;
+        ok = sqlite3_prepare_v2(handle, kOneNameSql, -1, &stmt, nullptr) == SQLITE_OK;
+        for (qsizetype i = 0; ok && i < ids.size(); ++i) {
+            ok = sqlite3_bind_int(stmt, 1, ids.at(i)) == SQLITE_OK && stepNames(stmt, row);
+            sqlite3_reset(stmt);
+        }
+        sqlite3_finalize(stmt);
+        return ok;
+    }
+#endif
+    QSqlQuery q(d->db);
+    q.setForwardOnly(true);
+    ok = q.prepare(str(kOneNameSql));
+    for (qsizetype i = 0; ok && i < ids.size(); ++i) {
+        q.bindValue(0, ids.at(i));
+        ok = queryNames(q, row);
+    }
+    return ok;
+}
+
+quint64 IconDatabase::listenToItemChanges(std::function<void(int id)> changed)
+{
+#ifdef BRISKO_HAVE_SQLITE3
+    static quint64 lastKey = 0;
+    if (!d->isOpen() || !d->handle || !changed) {
+        return 0;
+    }
+    auto listener = std::make_unique<ChangeListener>();
+    listener->key = ++lastKey;
+    listener->handle = d->handle;
+    listener->changed = std::move(changed);
+    sqlite3_update_hook(d->handle, onRowChange, listener.get());
+    const quint64 key = listener->key;
+    changeListeners().emplace(key, std::move(listener));
+    return key;
+#else
+    Q_UNUSED(changed)
+    return 0;
+#endif
+}
+
+bool IconDatabase::isListening(quint64 key)
+{
+#ifdef BRISKO_HAVE_SQLITE3
+    const auto it = changeListeners().find(key);
+    // A listener of a connection closed since is never handed to SQLite again: its handle may be gone.
+    if (it == changeListeners().end() || !d->isOpen() || !d->handle || d->handle != it->second->handle) {
+        return false;
+    }
+    // SQLite says which hook was in place only by replacing it: put back whatever was there if it was not ours.
+    ChangeListener* listener = it->second.get();
+    void* previous = sqlite3_update_hook(d->handle, onRowChange, listener);
+    if (previous == listener) {
+        return true;
+    }
+    sqlite3_update_hook(d->handle, previous ? onRowChange : nullptr, previous);
+    return false;
+#else
+    Q_UNUSED(key)
+    return false;
+#endif
+}
+
+void IconDatabase::stopListening(quint64 key)
+{
+#ifdef BRISKO_HAVE_SQLITE3
+    const auto it = changeListeners().find(key);
+    if (it == changeListeners().end()) {
+        return;
+    }
+    if (isListening(key)) {
+        sqlite3_update_hook(d->handle, nullptr, nullptr);
+    }
+    changeListeners().erase(it);
+#else
+    Q_UNUSED(key)
+#endif
+}
+
+bool IconDatabase::inTransaction() const
+{
+#ifdef BRISKO_HAVE_SQLITE3
+    if (d->isOpen() && d->handle) {
+        return sqlite3_get_autocommit(d->handle) == 0;
+    }
+#endif
+    return d->inBatch;
+}
+
+qint64 IconDatabase::foreignChangeCount()
+{
+    if (!d->isOpen()) {
+        return -1;
+    }
+    QSqlQuery* q = d->execute(QStringLiteral("pragma data_version"), {});
+    if (!q) {
+        return -1;
+    }
+    const qint64 version = q->next() ? q->value(0).toLongLong() : -1;
+    q->finish();
+    return version;
+}

@@ -168,6 +168,34 @@ public:
     bool beginBatch();
     bool commitBatch();
 
+    // ---- Entry names at once, and changes heard as they happen (for a name index kept in memory)
+
+    /// One entry as a name index sees it: its id, kind, and name as UTF-8 bytes (valid during the call only;
+    /// a null pointer for a NULL name).
+    using NameRow = std::function<void(int id, int ttype, const char* name, int size)>;
+    /// Passes the entries whose id is greater than `afterId` to `row`, in row id order, at most `limit` of them
+    /// (all when `limit` is negative). False when they could not be read (the rows passed before the failure
+    /// stand).
+    bool readItemNamesAfter(int afterId, int limit, const NameRow& row);
+    /// Passes the entries among `ids` that exist to `row`, in the order of `ids`; ids without an entry are
+    /// left out. False when a read failed.
+    bool readItemNames(const QList<int>& ids, const NameRow& row);
+    /// Starts hearing of the entries inserted, changed or removed through this connection: `changed(id)` runs
+    /// right after each such row change, committed or not, so read the row again (outside a transaction) to
+    /// learn what it holds. The listener must not use the catalogue itself. One listener per connection: a
+    /// later one takes the place of an earlier one. Returns its key, 0 where changes cannot be heard.
+    quint64 listenToItemChanges(std::function<void(int id)> changed);
+    /// True while the listener of `key` still hears every change of this connection; false once the
+    /// connection was opened again or another listener took its place (changes may have gone unheard since).
+    bool isListening(quint64 key);
+    /// Ends the listener of `key`; an ended or unknown key does nothing.
+    void stopListening(quint64 key);
+    /// True while a transaction is open on this connection: its changes may still be undone, unheard.
+    bool inTransaction() const;
+    /// A number that changes whenever another connection (another program) has committed a change to the
+    /// file; -1 when it cannot be read.
+    qint64 foreignChangeCount();
+
 private:
     struct Shared;
     std::shared_ptr<Shared> d;

@@ -46,6 +46,52 @@ bool dragTo(QWidget* target,
     return enter.isAccepted() && move.isAccepted();
 }
 
+/// Rows listed from a plain vector, as a caller with a long result list gives them.
+class VectorRows : public QQTree::RowSource
+{
+public:
+    int rowCount() const override { return int(rows.size()); }
+    int rowId(int row) const override { return rows[size_t(row)].first; }
+    QString rowName(int row) const override { return rows[size_t(row)].second; }
+    int rowOf(int id) const override
+    {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].first == id) {
+                return int(i);
+            }
+        }
+        return -1;
+    }
+
+    std::vector<std::pair<int, QString>> rows;
+};
+
+/// What a person and the window can learn of a tree: groups, rows with names and places, the selection, and the
+/// ids under points down the page.
+QStringList describe(QQTree* tree)
+{
+    QStringList lines;
+    for (const int team : tree->teamIds()) {
+        lines << QStringLiteral("group %1 (%2)").arg(team).arg(tree->itemCount(team));
+        for (const int item : tree->itemIds(team)) {
+            const QRect r = tree->itemRect(item);
+            lines << QStringLiteral("  %1 %2 at %3").arg(item).arg(tree->itemName(item)).arg(r.top());
+        }
+    }
+    int team = 0;
+    int item = 0;
+    tree->getSelectItem(team, item);
+    lines << QStringLiteral("selected %1/%2").arg(team).arg(item);
+    QSignalSpy clicks(tree, &QQTree::RClicked);
+    for (int y = 5; y < tree->height(); y += 20) {
+        QTest::mouseClick(tree, Qt::RightButton, Qt::NoModifier, QPoint(60, y));
+    }
+    for (const QList<QVariant>& click : std::as_const(clicks)) {
+        lines << QStringLiteral("hit %1/%2").arg(click.at(0).toInt()).arg(click.at(1).toInt());
+    }
+    return lines;
+}
+
 // A point well below the last row: empty space.
 QPoint emptySpot(QQTree* tree)
 {
@@ -89,6 +135,10 @@ private slots:
     void wheelScrolls();
     void pageFollowsItsScrollArea();
     void deletingTheTreeRemovesItsScrollArea();
+    void listedRowsActAsAddedItems_data();
+    void listedRowsActAsAddedItems();
+    void longListCostsItsShownRows();
+    void emptyTextOnlyWithoutRows();
 
 private:
     QQTree* makeTree();
@@ -963,6 +1013,158 @@ void TestQQTree::deletingTheTreeRemovesItsScrollArea()
     tree->addTeam(1, QStringLiteral("A"), 0, true);
     m_host.reset();
     QVERIFY(guard.isNull());
+}
+
+void TestQQTree::listedRowsActAsAddedItems_data()
+{
+    QTest::addColumn<QString>("change");
+    for (const char* change : { "none",
+                                "walk",
+                                "select",
+                                "delete",
+                                "rename",
+                                "add",
+                                "add on top",
+                                "move up",
+                                "move down",
+                                "take elsewhere",
+                                "clear",
+                                "delete group",
+                                "keyboard end" }) {
+        QTest::newRow(change) << QString::fromLatin1(change);
+    }
+}
+
+void TestQQTree::listedRowsActAsAddedItems()
+{
+    QFETCH(QString, change);
+    // The same groups twice: in m_tree group 5 lists its rows, in `added` they were added one by one.
+    QWidget otherHost;
+    otherHost.resize(m_host->size());
+    auto* added = new QQTree(&otherHost);
+    added->setGeometry(m_tree->getScroll()->geometry());
+    otherHost.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&otherHost));
+    auto rows = std::make_shared<VectorRows>();
+    for (int id = 51; id <= 58; ++id) {
+        rows->rows.emplace_back(id, QStringLiteral("Row %1").arg(id));
+    }
+    for (QQTree* tree : { m_tree, added }) {
+        tree->addTeam(1, QStringLiteral("Apps"), 0, true);
+        tree->addItem(11, 1, QStringLiteral("Editor"), QPixmap());
+        tree->addTeam(5, QStringLiteral("Results"), 0, true);
+        tree->addTeam(3, QStringLiteral("Games"), 0, true);
+        tree->addItem(31, 3, QStringLiteral("Chess"), QPixmap());
+    }
+    m_tree->setTeamRows(5, rows);
+    for (const auto& [id, name] : rows->rows) {
+        added->addItem(id, 5, name, QPixmap());
+    }
+    QCOMPARE(describe(m_tree), describe(added));
+
+    for (QQTree* tree : { m_tree, added }) {
+        int result = 0;
+        if (change == QLatin1String("walk")) {
+            for (int i = 0; i < 4; ++i) {
+                tree->selectNext();
+            }
+            tree->selectUp();
+        } else if (change == QLatin1String("select")) {
+            tree->selectItem(5, 57);
+        } else if (change == QLatin1String("delete")) {
+            tree->selectItem(5, 53);
+            tree->delItem(53);
+            tree->delItem(12345);
+        } else if (change == QLatin1String("rename")) {
+            tree->updateItem(54, QStringLiteral("Renamed"));
+        } else if (change == QLatin1String("add")) {
+            tree->addItem(60, 5, QStringLiteral("New"), QPixmap());
+        } else if (change == QLatin1String("add on top")) {
+            tree->selectItem(5, 52);
+            tree->addItem(56, 5, QStringLiteral("Opened again"), QPixmap(), true);
+        } else if (change == QLatin1String("move up")) {
+            result = tree->moveItemUp(5, 53);
+        } else if (change == QLatin1String("move down")) {
+            result = tree->moveItemDown(5, 58);
+        } else if (change == QLatin1String("take elsewhere")) {
+            tree->addItem(55, 3, QStringLiteral("Moved"), QPixmap());
+        } else if (change == QLatin1String("clear")) {
+            tree->selectItem(5, 51);
+            tree->clearTeam(5);
+        } else if (change == QLatin1String("delete group")) {
+            tree->delTeam(5);
+        } else if (change == QLatin1String("keyboard end")) {
+            tree->setFocus();
+            QTest::keyClick(tree, Qt::Key_Home);
+            QTest::keyClick(tree, Qt::Key_Down);
+            QTest::keyClick(tree, Qt::Key_Down);
+        }
+        tree->setProperty("result", result);
+    }
+    QCOMPARE(m_tree->property("result").toInt(), added->property("result").toInt());
+    QCOMPARE(describe(m_tree), describe(added));
+}
+
+void TestQQTree::longListCostsItsShownRows()
+{
+    m_tree->addTeam(1, QStringLiteral("Results"), 0, true);
+    m_tree->setTeamHeight(1, 0);
+    auto rows = std::make_shared<VectorRows>();
+    for (int id = 1; id <= 100000; ++id) {
+        rows->rows.emplace_back(id, QStringLiteral("Result %1").arg(id));
+    }
+    QHash<int, int> asked;
+    m_tree->setIconSource([&asked](int id) {
+        ++asked[id];
+        return id % 2 ? solid(Qt::red) : QPixmap();
+    });
+    m_tree->setTeamRows(1, rows);
+    QCOMPARE(m_tree->itemCount(1), 100000);
+    QVERIFY(asked.isEmpty());
+
+    // Only the rows painted are asked for, each once; a listed row without an icon shows the neutral one.
+    const int rowsShown = (m_tree->height() + 39) / 40;
+    QImage image = m_tree->grab().toImage();
+    QCOMPARE(asked.size(), rowsShown);
+    QCOMPARE(image.pixelColor(QPoint(8 + 16, m_tree->itemRect(1).center().y())), QColor(Qt::red));
+    QVERIFY(image.pixelColor(QPoint(8 + 16, m_tree->itemRect(2).center().y() + 6)).alpha() > 0);
+    m_tree->selectItem(1, 99990);
+    QVERIFY(m_tree->rect().contains(m_tree->itemRect(99990)));
+    m_tree->grab();
+    QVERIFY(asked.contains(99990));
+    QVERIFY(asked.size() <= 2 * rowsShown);
+    m_tree->selectItem(1, 1);
+    m_tree->grab();
+    for (int count : std::as_const(asked)) {
+        QCOMPARE(count, 1);
+    }
+
+    // Rows appended to the list show at its end; the selection stays.
+    rows->rows.emplace_back(100001, QStringLiteral("Late"));
+    QCOMPARE(m_tree->itemCount(1), 100000);
+    m_tree->teamRowsAppended(1);
+    QCOMPARE(m_tree->itemCount(1), 100001);
+    QCOMPARE(m_tree->itemName(100001), QStringLiteral("Late"));
+    QTest::keyClick(m_tree, Qt::Key_End);
+    int team = 0, item = 0;
+    m_tree->getSelectItem(team, item);
+    QCOMPARE(item, 100001);
+    QVERIFY(m_tree->rect().contains(m_tree->itemRect(100001)));
+}
+
+void TestQQTree::emptyTextOnlyWithoutRows()
+{
+    m_tree->addTeam(1, QStringLiteral("Results"), 0, true);
+    m_tree->setTeamHeight(1, 0);
+    const QImage plain = m_tree->grab().toImage();
+    m_tree->setEmptyText(QStringLiteral("Nothing found"));
+    QVERIFY(m_tree->grab().toImage() != plain);
+
+    // Once a row shows, the line goes.
+    m_tree->addItem(1, 1, QStringLiteral("Found"), solid(Qt::red));
+    const QImage withRow = m_tree->grab().toImage();
+    m_tree->setEmptyText(QString());
+    QCOMPARE(m_tree->grab().toImage(), withRow);
 }
 
 QTEST_MAIN(TestQQTree)

@@ -1,0 +1,360 @@
+// Type-ahead search in the real window on xcb: for each key of typing "a", "co", "conf", "文档" and a miss into the
+// search edit over catalogues of 10,000 and 100,000 items, the time from the key to the first completed paint of
+// the result list and to the list being complete; the memory it takes. Without a display the suite starts its own
+// Xvfb; each catalogue is measured in a fresh process of this program.
+#include "benchutil.h"
+#include "icondatabase.h"
+#include "qqdialog.h"
+#include "qqtree.h"
+#include "searchindex.h"
+#include "searchsession.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <memory>
+
+namespace
+{
+constexpr int Runs = 5;
+
+/// CPU time of the calling (GUI) thread in milliseconds: the work of a key without the waiting that other
+/// programs on the shared cores add to the wall-clock figures.
+double threadCpuMs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+const char* const ChildMarker = "BRISKO_BENCH_SEARCH_CHILD";
+
+/// What is typed, key by key, each word into an empty edit; with a name usable in a figure.
+const struct
+{
+    const char* tag;
+    const char* text;
+} Words[] = {
+    { "a", "a" }, { "co", "co" }, { "conf", "conf" }, { "wendang", "文档" }, { "miss", "qzxv" },
+};
+
+const char* const EnglishWords[]
+    = { "report",   "budget",   "meeting",  "agenda",    "quarterly", "campaign", "design",    "camera",    "playlist",
+        "trailer",  "backup",   "database", "dashboard", "config",    "package",  "install",   "changelog", "warranty",
+        "abstract", "draft",    "annual",   "analysis",  "schedule",  "travel",   "family",    "holiday",   "recipe",
+        "manual",   "tutorial", "letter",   "salary",    "contract",  "plan",     "data",      "archive",   "hardware",
+        "network",  "patch",    "firmware", "player",    "manager",   "gallery",  "navigator", "terminal",  "calendar",
+        "contacts", "mail",     "chat",     "game",      "office",    "paint",    "studio",    "java",      "release",
+        "sample",   "trace",    "toolbar",  "bash",      "library",   "plugin",   "framework", "monitor",   "shell",
+        "account",  "avatar",   "settings", "transfer",  "upload",    "cloud",    "share",     "scanner",   "scan",
+        "lecture",  "thesis",   "banner",   "canvas",    "receipt",   "tax",      "bank",      "insurance", "pharmacy",
+        "academy",  "grades",   "garden",   "pantry",    "wedding",   "birthday", "festival" };
+const char* const Extensions[] = { "pdf", "docx", "xlsx", "pptx", "txt", "md",  "png", "jpg",    "mp3",     "mp4",
+                                   "zip", "conf", "ini",  "json", "xml", "cpp", "py",  "tar.gz", "desktop", "odt" };
+const char* const ChineseWords[] = { "文档",       "项目",   "计划", "报告",   "会议", "纪要",   "照片",     "音乐",
+                                     "视频",       "备份",   "设置", "工具",   "合同", "发票",   "简历",     "微信",
+                                     "网易云音乐", "浏览器", "终端", "编辑器", "日程", "旅行",   "家庭",     "菜谱",
+                                     "手册",       "指南",   "信件", "总结",   "草稿", "终稿",   "审阅",     "数据",
+                                     "归档",       "系统",   "网络", "更新",   "驱动", "播放器", "我的文档", "工作",
+                                     "学习",       "资料",   "图片", "下载",   "桌面", "账单",   "课程",     "论文" };
+
+template <size_t N>
+QString pick(QRandomGenerator& rng, const char* const (&list)[N])
+{
+    return QString::fromUtf8(list[rng.bounded(int(N))]);
+}
+
+QString capitalised(const QString& word)
+{
+    return word.left(1).toUpper() + word.mid(1);
+}
+
+/// A name as people's catalogues hold them: file names with extensions, program names, Chinese names, mixed
+/// ones, and now and then a long one.
+QString makeName(QRandomGenerator& rng)
+{
+    const int kind = rng.bounded(100);
+    const QString separators[] = { QStringLiteral("_"), QStringLiteral("-"), QStringLiteral(" ") };
+    if (kind < 35) {
+        QString name = pick(rng, EnglishWords) + separators[rng.bounded(3)] + pick(rng, EnglishWords);
+        if (rng.bounded(2)) {
+            name += separators[rng.bounded(3)] + QString::number(rng.bounded(2000, 2026));
+        }
+        return name + QLatin1Char('.') + pick(rng, Extensions);
+    }
+    if (kind < 60) {
+        return capitalised(pick(rng, EnglishWords)) + QLatin1Char(' ') + capitalised(pick(rng, EnglishWords));
+    }
+    if (kind < 85) {
+        QString name = pick(rng, ChineseWords) + pick(rng, ChineseWords);
+        if (rng.bounded(3) == 0) {
+            name += QString::number(rng.bounded(1, 100));
+        }
+        return name;
+    }
+    if (kind < 95) {
+        return pick(rng, ChineseWords) + QLatin1Char(' ') + pick(rng, EnglishWords) + QLatin1Char('.')
+            + pick(rng, Extensions);
+    }
+    QStringList words;
+    const int count = rng.bounded(8, 16);
+    for (int i = 0; i < count; ++i) {
+        words << (rng.bounded(4) ? pick(rng, EnglishWords) : pick(rng, ChineseWords));
+    }
+    return words.join(QLatin1Char(' ')) + QLatin1Char('.') + pick(rng, Extensions);
+}
+
+/// A catalogue of `count` items at `dbPath`: four in five files in groups of 500, the rest sites.
+bool buildCatalogue(const QString& dbPath, int count)
+{
+    if (!Bench::emptyCatalogue(dbPath)) {
+        return false;
+    }
+    IconDatabase db = IconDatabase::instance();
+    QRandomGenerator rng(20240915);
+    db.beginBatch();
+    const int fileTeam = db.addTeam(QStringLiteral("常用软件"), en_team_icon);
+    const int siteTeam = db.addTeam(QStringLiteral("常用网址"), en_team_site);
+    int team = fileTeam;
+    for (int i = 0; i < count; ++i) {
+        if (i % 500 == 0 && i > 0) {
+            team = db.addTeam(QStringLiteral("分组 %1").arg(i / 500), en_team_icon);
+        }
+        const QString name = makeName(rng);
+        if (i % 5 == 4) {
+            db.addItem(name, QStringLiteral("https://www.example.org/%1").arg(i), siteTeam, en_team_site);
+        } else {
+            db.addItem(name, QStringLiteral("/home/someone/files/%1/%2").arg(i % 97).arg(name), team, en_team_icon);
+        }
+    }
+    return db.commitBatch();
+}
+
+/// Notes when the window has completed a paint in which the result list was painted.
+class PaintWatch : public QObject
+{
+public:
+    PaintWatch(QWidget* window, QWidget* list)
+        : m_window(window)
+        , m_list(list)
+    {
+        window->installEventFilter(this);
+        list->installEventFilter(this);
+    }
+
+    /// When the last paint of the list was completed (the window's backing store flushed), -1 for none, and the
+    /// GUI thread's CPU time then.
+    double listPaintedAt = -1;
+    double listPaintedCpu = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_list && event->type() == QEvent::Paint) {
+            m_listPainted = true;
+        } else if (watched == m_window && event->type() == QEvent::UpdateRequest) {
+            // The window paints its dirty widgets and flushes them to the screen while handling this event.
+            m_listPainted = false;
+            watched->event(event);
+            if (m_listPainted) {
+                listPaintedAt = Bench::nowMs();
+                listPaintedCpu = threadCpuMs();
+            }
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    QWidget* m_list;
+    bool m_listPainted = false;
+};
+
+/// Lets the event loop run for `ms` milliseconds.
+void idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+/// Delivers one typed character to the edit as the system would: a key press and release for a letter, the
+/// commit of an input method for a Chinese character.
+void postCharacter(QLineEdit* edit, QChar c)
+{
+    if (c.unicode() < 0x80) {
+        const int key = Qt::Key_A + (c.toLower().unicode() - 'a');
+        QCoreApplication::postEvent(edit, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(c)));
+        QCoreApplication::postEvent(edit, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, QString(c)));
+        return;
+    }
+    auto* commit = new QInputMethodEvent;
+    commit->setCommitString(QString(c));
+    QCoreApplication::postEvent(edit, commit);
+}
+
+/// The measurements of one catalogue in this (child) process.
+int runSearch(int count)
+{
+    const QString tag = count >= 100000 ? QStringLiteral("100k") : QStringLiteral("10k");
+    auto window = std::make_unique<QQDialog>();
+    window->show();
+    {
+        QEventLoop loop;
+        QObject::connect(window.get(), &QQDialog::firstPainted, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        if (!window->hasPainted()) {
+            loop.exec();
+        }
+    }
+    idle(200);
+    auto* edit = window->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
+    auto* list = window->findChild<QQTree*>(QStringLiteral("searchTree"));
+    if (!edit || !list) {
+        std::fprintf(stderr, "no search edit or result list\n");
+        return 1;
+    }
+
+    const double rssBefore = Bench::residentMb();
+    QMetaObject::invokeMethod(window.get(), "onBtnSearch");
+    auto* session = window->findChild<SearchSession*>();
+    if (!session) {
+        std::fprintf(stderr, "opening the search box made no search\n");
+        return 1;
+    }
+    // Let the names be read in, as they are while the person starts to type.
+    const double deadline = Bench::nowMs() + 10000;
+    while (!session->index().isLoaded() && Bench::nowMs() < deadline) {
+        idle(10);
+    }
+    idle(100);
+    const double rssOpen = Bench::residentMb();
+
+    PaintWatch watch(window.get(), list);
+    double settledAt = -1;
+    QObject::connect(session, &SearchSession::settled, [&settledAt] { settledAt = Bench::nowMs(); });
+    // After the window's own handling of the change: a search that settled at once is settled now.
+    QObject::connect(edit, &QLineEdit::textChanged, [&settledAt, session] {
+        if (session->isSettled()) {
+            settledAt = Bench::nowMs();
+        }
+    });
+
+    // Per key (word and place in it), the samples of every run.
+    std::map<QString, std::vector<double>> firstPaint;
+    std::map<QString, std::vector<double>> settled;
+    std::map<QString, std::vector<double>> firstPaintCpu;
+    double matchShareA = 0;
+    for (int run = 0; run < Runs; ++run) {
+        for (const auto& word : Words) {
+            edit->clear();
+            idle(50);
+            const QString text = QString::fromUtf8(word.text);
+            for (int i = 0; i < text.size(); ++i) {
+                watch.listPaintedAt = -1;
+                settledAt = -1;
+                const double t0 = Bench::nowMs();
+                const double cpu0 = threadCpuMs();
+                postCharacter(edit, text.at(i));
+                while ((watch.listPaintedAt < 0 || settledAt < 0 || edit->text() != text.left(i + 1))
+                       && Bench::nowMs() - t0 < 10000) {
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                }
+                if (watch.listPaintedAt < 0 || settledAt < 0) {
+                    std::fprintf(stderr, "the key %d of %s was never shown\n", i + 1, word.tag);
+                    return 1;
+                }
+                const QString key = QStringLiteral("%1_%2").arg(QString::fromLatin1(word.tag)).arg(i + 1);
+                firstPaint[key].push_back(watch.listPaintedAt - t0);
+                firstPaintCpu[key].push_back(watch.listPaintedCpu - cpu0);
+                settled[key].push_back(std::max(settledAt, watch.listPaintedAt) - t0);
+                // A person types a few keys a second at most.
+                idle(30);
+            }
+            if (run == 0 && QLatin1String(word.tag) == QLatin1String("a")) {
+                matchShareA = double(list->itemCount(1)) / count;
+            }
+            if (!session->usesIndex()) {
+                std::fprintf(stderr, "the search was not served from the name index\n");
+            }
+        }
+    }
+    const double rssAfter = Bench::residentMb();
+
+    // Reading the names into memory, measured on its own (the window reads them in slices between events).
+    std::vector<double> loads;
+    for (int run = 0; run < Runs; ++run) {
+        SearchIndex index;
+        const double t0 = Bench::nowMs();
+        index.load(IconDatabase::instance());
+        loads.push_back(Bench::nowMs() - t0);
+    }
+
+    double worstFirst = 0;
+    double worstSettled = 0;
+    double worstCpu = 0;
+    for (const auto& [key, samples] : firstPaint) {
+        const double first = Bench::median(samples);
+        const double done = Bench::median(settled[key]);
+        Bench::report(QStringLiteral("key_%1_%2_first_paint_ms").arg(tag, key), first, QStringLiteral("ms"));
+        Bench::report(QStringLiteral("key_%1_%2_settled_ms").arg(tag, key), done, QStringLiteral("ms"));
+        worstFirst = std::max(worstFirst, first);
+        worstCpu = std::max(worstCpu, Bench::median(firstPaintCpu[key]));
+        worstSettled = std::max(worstSettled, done);
+    }
+    Bench::report(QStringLiteral("key_first_paint_%1_ms").arg(tag), worstFirst, QStringLiteral("ms"));
+    Bench::report(QStringLiteral("key_settled_%1_ms").arg(tag), worstSettled, QStringLiteral("ms"));
+    Bench::report(QStringLiteral("key_first_paint_%1_cpu_ms").arg(tag), worstCpu, QStringLiteral("ms"));
+    Bench::report(QStringLiteral("index_load_%1_ms").arg(tag), Bench::median(loads), QStringLiteral("ms"));
+    Bench::report(
+        QStringLiteral("index_%1_mb").arg(tag), session->index().memoryBytes() / 1048576.0, QStringLiteral("MB"));
+    Bench::report(QStringLiteral("a_matches_share_%1").arg(tag), matchShareA, QStringLiteral("of all"));
+    if (count >= 100000) {
+        Bench::report(QStringLiteral("search_rss_100k_mb"), rssAfter, QStringLiteral("MB"));
+        Bench::report(QStringLiteral("search_rss_growth_100k_mb"), rssAfter - rssBefore, QStringLiteral("MB"));
+        Bench::report(QStringLiteral("search_rss_growth_open_100k_mb"), rssOpen - rssBefore, QStringLiteral("MB"));
+    }
+    return 0;
+}
+
+int suite(const QStringList&)
+{
+    if (!Bench::enterRuntimeDir()) {
+        return 1;
+    }
+    const QString mode = qEnvironmentVariable(ChildMarker);
+    if (!mode.isEmpty()) {
+        return runSearch(mode.toInt());
+    }
+    const Bench::Display screen;
+    if (screen.name().isEmpty()) {
+        return 1;
+    }
+    int rc = 0;
+    for (const int count : { 10000, 100000 }) {
+        QTemporaryDir home;
+        if (!buildCatalogue(home.path() + QStringLiteral("/Documents/Brisko/Desktop/data.db"), count)) {
+            return 1;
+        }
+        // Let go of the bench's own connection before the measured process opens the file.
+        IconDatabase::instance().openDatabaseAt(home.path() + QStringLiteral("/unused.db"), QString());
+        rc |= Bench::runChild(
+            QStringLiteral("search"), ChildMarker, QString::number(count), home.path(), screen.name());
+    }
+    return rc;
+}
+
+const Bench::Registrar
+    registrar("search", "type-ahead search in the window over 10,000 and 100,000 items (Xvfb)", suite);
+} // namespace
