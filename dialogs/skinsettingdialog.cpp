@@ -27,6 +27,10 @@ SkinSettingDialog::SkinSettingDialog(QWidget* parent)
         x += Size + Gap;
         ++skin;
     }
+    // The window itself takes the keyboard focus when it opens: a focus frame on the first preview would look
+    // like the skin in use. Tab still walks the previews.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus();
 }
 
 SkinSettingDialog::~SkinSettingDialog() = default;

@@ -32,14 +32,14 @@ const char* const HelpPage = "help/index.html";
 void QQDialog::onBtnCal()
 {
     if (!Platform::startCalculator()) {
-        QSkinMessageBox::showMessage(QStringLiteral("未找到计算器程序\n请安装桌面计算器,例如 gnome-calculator"), 0);
+        QSkinMessageBox::showMessage(QStringLiteral("未找到计算器程序\n请安装 gnome-calculator"), 0);
     }
 }
 
 void QQDialog::onBtnNote()
 {
     if (!Platform::startTextEditor()) {
-        QSkinMessageBox::showMessage(QStringLiteral("未找到文本编辑器\n请安装文本编辑器,例如 gnome-text-editor"), 0);
+        QSkinMessageBox::showMessage(QStringLiteral("未找到文本编辑器\n请安装 gnome-text-editor"), 0);
     }
 }
 

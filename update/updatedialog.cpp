@@ -29,7 +29,7 @@ const char* const UpdaterName = "Update";
 const char* const CheckingText = "正在检测更新,请稍候.....";
 const char* const OfferText = "发现新版本,是否进行更新?";
 const char* const CurrentText = "当前已是最新版,无需更新!";
-const char* const UpdaterFailedText = "无法启动更新程序,\n请稍后重试或手动更新。";
+const char* const UpdaterFailedText = "无法启动更新程序,\n请下载安装新版本。";
 } // namespace
 
 UpdateDialog::UpdateDialog(QWidget* parent)

@@ -18,6 +18,12 @@ private slots:
         QCOMPARE(dialog.titleText(), QStringLiteral("皮肤设置"));
         QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(dialog.findChildren<QSkinButton*>(QString(), Qt::FindDirectChildrenOnly).size(), 4 + 2); // + title bar
+        // Opened, no preview carries a focus frame (it would look like the skin in use).
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        for (QSkinButton* button : { dialog.btnSkin1, dialog.btnSkin2, dialog.btnSkin3, dialog.btnSkin4 }) {
+            QVERIFY(!button->hasFocus());
+        }
     }
 
     void previews_data()

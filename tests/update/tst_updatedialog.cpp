@@ -21,7 +21,7 @@ namespace
 const QString CheckingText = QStringLiteral("正在检测更新,请稍候.....");
 const QString OfferText = QStringLiteral("发现新版本,是否进行更新?");
 const QString CurrentText = QStringLiteral("当前已是最新版,无需更新!");
-const QString FailedText = QStringLiteral("无法启动更新程序,\n请稍后重试或手动更新。");
+const QString FailedText = QStringLiteral("无法启动更新程序,\n请下载安装新版本。");
 
 /// A small HTTP server on the loopback address, in the test's own process, that answers each request the way
 /// the test asks: a body, nothing at all, a byte now and then, or more bytes than a version file can have.
