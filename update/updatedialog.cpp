@@ -62,17 +62,15 @@ void UpdateDialog::setupUi()
     labelState->setObjectName(QStringLiteral("labelState"));
     labelState->setGeometry(QRect(42, 60, 161, 21));
 
-    btnOk = new QPushButton(this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setGeometry(QRect(80, 110, 64, 25));
-
-    btnUpdate = new QPushButton(this);
-    btnUpdate->setObjectName(QStringLiteral("btnUpdate"));
-    btnUpdate->setGeometry(QRect(50, 100, 64, 25));
-
-    btnCancel = new QPushButton(this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(QRect(130, 100, 64, 25));
+    const auto makeButton = [this](const char* name, const QRect& geometry) {
+        auto* button = new QPushButton(this);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(geometry);
+        return button;
+    };
+    btnOk = makeButton("btnOk", QRect(80, 110, 64, 25));
+    btnUpdate = makeButton("btnUpdate", QRect(50, 100, 64, 25));
+    btnCancel = makeButton("btnCancel", QRect(130, 100, 64, 25));
 
     QWidget::setWindowTitle(QStringLiteral("UpdateDialog"));
     labelState->setText(QString::fromUtf8(CheckingText));

@@ -245,25 +245,16 @@ private:
                 return std::nullopt;
             }
             const QChar e = m_text.at(m_pos++);
+            // The one-letter escapes: \b \f \n \r \t \v.
+            static const char Letters[] = "bfnrtv";
+            static const char Meanings[] = "\b\f\n\r\t\v";
+            if (e.unicode() > 0 && e.unicode() < 128) {
+                if (const char* at = std::strchr(Letters, char(e.unicode()))) {
+                    value.append(QLatin1Char(Meanings[at - Letters]));
+                    continue;
+                }
+            }
             switch (e.unicode()) {
-            case 'b':
-                value.append(QLatin1Char('\b'));
-                break;
-            case 'f':
-                value.append(QLatin1Char('\f'));
-                break;
-            case 'n':
-                value.append(QLatin1Char('\n'));
-                break;
-            case 'r':
-                value.append(QLatin1Char('\r'));
-                break;
-            case 't':
-                value.append(QLatin1Char('\t'));
-                break;
-            case 'v':
-                value.append(QLatin1Char('\v'));
-                break;
             case '0':
                 if (peek().isDigit()) {
                     return std::nullopt; // an old octal escape

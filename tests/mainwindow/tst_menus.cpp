@@ -4,6 +4,7 @@
 #include "qskinbutton.h"
 #include "qskinmenu.h"
 #include "qskinmessagebox.h"
+#include "quitwatch.h"
 #include "skinpath.h"
 #include "skinsettingdialog.h"
 #include "testutil.h"
@@ -23,39 +24,6 @@
 
 namespace
 {
-/// Counts the program's requests to end (QCoreApplication::quit() while the main loop runs) and keeps them
-/// from ending the test.
-class QuitWatch : public QObject
-{
-public:
-    int quits = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == qApp && event->type() == QEvent::Quit) {
-            ++quits;
-            return true;
-        }
-        return false;
-    }
-};
-
-/// Runs `work` inside the application's main loop, where quit() requests take effect, and returns how many
-/// quit requests it made.
-int quitsDuring(const std::function<void()>& work)
-{
-    QuitWatch watch;
-    qApp->installEventFilter(&watch);
-    QTimer::singleShot(0, qApp, [&] {
-        work();
-        QCoreApplication::exit(0);
-    });
-    QCoreApplication::exec();
-    qApp->removeEventFilter(&watch);
-    return watch.quits;
-}
-
 template <typename T>
 QList<T*> topLevel()
 {
@@ -112,6 +80,15 @@ private:
     static QSkinButton* control(QQDialog* w, const char* name)
     {
         return w->findChild<QSkinButton*>(QLatin1String(name));
+    }
+
+    /// Presses the menu button and the given keys in the menu it opens; false when no menu opened.
+    static bool chooseInMainMenu(QQDialog* w, const QList<int>& keys)
+    {
+        bool answered = false;
+        const TestUtil::Poll poll = chooseInMenu(keys, &answered);
+        QTest::mouseClick(control(w, "menuButton"), Qt::LeftButton);
+        return answered;
     }
 
     /// The image of a skin file as the window loads it.
@@ -188,7 +165,7 @@ private slots:
         }
         bool answered = false;
         const TestUtil::Poll poll = chooseInMenu(keys, &answered);
-        QCOMPARE(quitsDuring([&] { w->onTrayActivate(QSystemTrayIcon::ActivationReason(reason)); }), quits);
+        QCOMPARE(TestUtil::quitsDuring([&] { w->onTrayActivate(QSystemTrayIcon::ActivationReason(reason)); }), quits);
         QCOMPARE(answered, reason == QSystemTrayIcon::Context);
         QCOMPARE(w->isVisible(), shownAfter);
     }
@@ -233,10 +210,7 @@ private slots:
     {
         auto w = makeWindow();
         for (int round = 1; round <= 2; ++round) {
-            bool answered = false;
-            const TestUtil::Poll poll = chooseInMenu(FirstEntry, &answered);
-            QTest::mouseClick(control(w.get(), "menuButton"), Qt::LeftButton);
-            QVERIFY(answered);
+            QVERIFY(chooseInMainMenu(w.get(), FirstEntry));
             QCOMPARE(topLevel<AboutDialog>().size(), round);
         }
         const QList<AboutDialog*> dialogs = topLevel<AboutDialog>();
@@ -250,10 +224,7 @@ private slots:
     void helpOpensTheShippedPage()
     {
         auto w = makeWindow();
-        bool answered = false;
-        const TestUtil::Poll poll = chooseInMenu(SecondEntry, &answered);
-        QTest::mouseClick(control(w.get(), "menuButton"), Qt::LeftButton);
-        QVERIFY(answered);
+        QVERIFY(chooseInMainMenu(w.get(), SecondEntry));
         // The page beside the executable, opened as a local file (it works offline).
         const QString page = QDir::current().filePath(QStringLiteral("help/index.html"));
         QCOMPARE(opened, QStringList { QUrl::fromLocalFile(page).toString() });
@@ -273,10 +244,7 @@ private slots:
             text = box->findChild<QLabel*>(QStringLiteral("label"))->text();
             box->findChild<QPushButton*>(QStringLiteral("btnNormal"))->click();
         });
-        bool answered = false;
-        const TestUtil::Poll poll = chooseInMenu(SecondEntry, &answered);
-        QTest::mouseClick(control(w.get(), "menuButton"), Qt::LeftButton);
-        QVERIFY(answered);
+        QVERIFY(chooseInMainMenu(w.get(), SecondEntry));
         QCOMPARE(opened.size(), 1);
         QCOMPARE(boxes.answered(), 1);
         QCOMPARE(text, QStringLiteral("无法打开使用帮助页面"));
@@ -285,10 +253,7 @@ private slots:
     void updateEntryOpensAndChecks()
     {
         auto w = makeWindow();
-        bool answered = false;
-        const TestUtil::Poll poll = chooseInMenu(ThirdEntry, &answered);
-        QTest::mouseClick(control(w.get(), "menuButton"), Qt::LeftButton);
-        QVERIFY(answered);
+        QVERIFY(chooseInMainMenu(w.get(), ThirdEntry));
         const QList<UpdateDialog*> dialogs = topLevel<UpdateDialog>();
         QCOMPARE(dialogs.size(), 1);
         QVERIFY(!dialogs.at(0)->parentWidget());

@@ -1,3 +1,4 @@
+#include "quitwatch.h"
 #include "testutil.h"
 #include "updatedialog.h"
 
@@ -138,39 +139,6 @@ private:
     QList<QPointer<QTcpSocket>> m_trickling;
     QTimer m_trickle;
 };
-
-/// Counts the program's requests to end (QCoreApplication::quit() while the main loop runs) and keeps them
-/// from ending the test.
-class QuitWatch : public QObject
-{
-public:
-    int quits = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == qApp && event->type() == QEvent::Quit) {
-            ++quits;
-            return true;
-        }
-        return false;
-    }
-};
-
-/// Runs `work` inside the application's main loop, where quit() requests take effect, and returns how many
-/// quit requests it made.
-int quitsDuring(const std::function<void()>& work)
-{
-    QuitWatch watch;
-    qApp->installEventFilter(&watch);
-    QTimer::singleShot(0, qApp, [&] {
-        work();
-        QCoreApplication::exit(0);
-    });
-    QCoreApplication::exec();
-    qApp->removeEventFilter(&watch);
-    return watch.quits;
-}
 
 QString stateText(UpdateDialog* dialog)
 {
@@ -404,7 +372,7 @@ private slots:
     {
         server.body = literal("1.0.1000", "1.0.1001");
         QPointer<UpdateDialog> dialog = makeDialog(updaterDir);
-        const int quits = quitsDuring([&] { dialog->check(); });
+        const int quits = TestUtil::quitsDuring([&] { dialog->check(); });
         QCOMPARE(quits, 1);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(startLog()), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(TestUtil::readFile(startLog()), QByteArray("started 0\n"), 30000);
@@ -430,7 +398,7 @@ private slots:
         server.body = literal("1.0.1000", "1.0.1001");
         // The forced path: the program keeps running, the dialog stays and says why.
         QPointer<UpdateDialog> dialog = makeDialog(dir);
-        QCOMPARE(quitsDuring([&] { dialog->check(); }), 0);
+        QCOMPARE(TestUtil::quitsDuring([&] { dialog->check(); }), 0);
         QVERIFY(dialog);
         QVERIFY(dialog->isVisible());
         QCOMPARE(stateText(dialog), FailedText);
@@ -441,7 +409,7 @@ private slots:
         QPointer<UpdateDialog> offered = makeDialog(dir);
         offered->check();
         QCOMPARE(stateText(offered), OfferText);
-        QCOMPARE(quitsDuring([&] { button(offered, QStringLiteral("更新"))->click(); }), 0);
+        QCOMPARE(TestUtil::quitsDuring([&] { button(offered, QStringLiteral("更新"))->click(); }), 0);
         QVERIFY(offered);
         QVERIFY(offered->isVisible());
         QCOMPARE(stateText(offered), FailedText);
@@ -455,7 +423,7 @@ private slots:
         dialog->check();
         QCOMPARE(stateText(dialog), OfferText);
         QVERIFY(!QFile::exists(startLog())); // an offer starts nothing by itself
-        QCOMPARE(quitsDuring([&] { button(dialog, QStringLiteral("更新"))->click(); }), 1);
+        QCOMPARE(TestUtil::quitsDuring([&] { button(dialog, QStringLiteral("更新"))->click(); }), 1);
         QTRY_COMPARE_WITH_TIMEOUT(TestUtil::readFile(startLog()), QByteArray("started 0\n"), 30000);
         QVERIFY(!dialog || !dialog->isVisible());
     }
@@ -496,7 +464,7 @@ private slots:
         };
         bool aliveAfterCheck = false;
         QString state;
-        QCOMPARE(quitsDuring([&] {
+        QCOMPARE(TestUtil::quitsDuring([&] {
                      dialog->check();
                      checking = false;
                      aliveAfterCheck = dialog && !dialog->isVisible();

@@ -64,6 +64,8 @@ private slots:
         QTest::newRow("escapes") << QByteArray(
             "{MinVersion:\"1.0\\x2e0900\", MaxVersion:\"1.0.1\\u0030\\u00301\", N:\"\\\"\\'\\\\\\/\"}")
                                  << min << max;
+        QTest::newRow("one-letter escapes") << QByteArray("{MinVersion:'\\b\\f\\n\\r\\t\\v', MaxVersion:'\\0'}")
+                                            << QStringLiteral("\b\f\n\r\t\v") << QString(QChar(0));
         QTest::newRow("a repeated key: the last counts")
             << QByteArray(R"({MinVersion:"0", MinVersion:"1.0.0900", MaxVersion:"1.0.1001"})") << min << max;
         QTest::newRow("ends at a zero byte")
