@@ -1,27 +1,91 @@
 // The main window's small commands that do not touch the catalogue: tray, main menu, calculator and editor
 // buttons, clock and skins.
+#include "aboutdialog.h"
 #include "platform.h"
 #include "qqdialog.h"
 #include "qskinbutton.h"
 #include "qskinlabel.h"
 #include "qskinmenu.h"
+#include "qskinmessagebox.h"
+#include "skinsettingdialog.h"
+#include "updatedialog.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLocale>
+#include <QUrl>
+
+namespace
+{
+/// The main menu's entries.
+enum MainMenuId
+{
+    MenuAbout = 1,
+    MenuHelp = 2,
+    MenuUpdate = 3,
+};
+
+/// The help page beside the executable (the working directory, like the Skins folder).
+const char* const HelpPage = "help/index.html";
+} // namespace
 
 void QQDialog::onBtnCal()
 {
-    Platform::startCalculator();
+    if (!Platform::startCalculator()) {
+        QSkinMessageBox::showMessage(QStringLiteral("未找到计算器程序\n请安装 gnome-calculator"), 0);
+    }
 }
 
 void QQDialog::onBtnNote()
 {
-    Platform::startTextEditor();
+    if (!Platform::startTextEditor()) {
+        QSkinMessageBox::showMessage(QStringLiteral("未找到文本编辑器\n请安装 gnome-text-editor"), 0);
+    }
 }
 
-void QQDialog::onBtnMenu() { }
+void QQDialog::onBtnMenu()
+{
+    QSkinMenu menu(this);
+    menu.addItem(MenuAbout, QStringLiteral("关于软件"), QString());
+    menu.addItem(MenuHelp, QStringLiteral("使用帮助"), QString());
+    menu.addItem(MenuUpdate, QStringLiteral("检查更新"), QString());
+    // Asked for 50 pixels above the button's top-left corner; the menu keeps itself on the screen.
+    const QPoint at = mapToGlobal(menuButton->geometry().topLeft());
+    switch (menu.pop(at.x(), at.y() - 50)) {
+    case MenuAbout:
+        (new AboutDialog(nullptr))->show();
+        break;
+    case MenuHelp:
+        openHelp();
+        break;
+    case MenuUpdate: {
+        auto* dialog = new UpdateDialog(nullptr);
+        dialog->show();
+        dialog->check();
+        break;
+    }
+    default:
+        break;
+    }
+}
 
-void QQDialog::onBtnSkin() { }
+void QQDialog::openHelp()
+{
+    const QString page = QFileInfo(QString::fromLatin1(HelpPage)).absoluteFilePath();
+    if (!Platform::openUrl(QUrl::fromLocalFile(page))) {
+        qWarning("Could not open the help page %s", qPrintable(page));
+        QSkinMessageBox::showMessage(QStringLiteral("无法打开使用帮助页面"), 0);
+    }
+}
+
+void QQDialog::onBtnSkin()
+{
+    auto* picker = new SkinSettingDialog(nullptr);
+    picker->show();
+    for (QSkinButton* button : { picker->btnSkin1, picker->btnSkin2, picker->btnSkin3, picker->btnSkin4 }) {
+        connect(button, &QSkinButton::clickedex, this, &QQDialog::onSkinChange);
+    }
+}
 
 void QQDialog::onTrayActivate(QSystemTrayIcon::ActivationReason reason)
 {

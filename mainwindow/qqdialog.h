@@ -80,6 +80,9 @@ public slots:
     void reject() override;
 
 private:
+    // The main menu's help page (menus.cpp)
+    void openHelp();
+
     // Search and put-on-desktop (search.cpp)
     void showSearchEdit(bool show);
     void showSearchResult(bool show);
