@@ -7,6 +7,7 @@
 #include "skinpalette.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QPainter>
 #include <QRegularExpression>
@@ -98,6 +99,7 @@ private slots:
     void textStaysLegible_data();
     void textStaysLegible();
     void skinsDifferClearly();
+    void denseImagesShowTheSamePicture();
     void drawingIsRepeatable();
     void unwritableFolderFails();
 
@@ -150,6 +152,19 @@ void TestSkinGenerator::everyImageAtItsSize_data()
             QTest::newRow(qPrintable(path)) << path << f.second;
         }
     }
+    // Every image the program shows has a file for screens of twice the density, at twice the size.
+    for (const auto& f : files) {
+        const QString path = QString::fromLatin1(f.first).replace(QLatin1String(".png"), QLatin1String("@2x.png"));
+        QTest::newRow(qPrintable(path)) << path << f.second * 2;
+    }
+    for (int n = 1; n <= 4; ++n) {
+        for (const auto& f : QList<QPair<QString, QSize>> { { QStringLiteral("main_bg_bottom@2x.png"), { 540, 1160 } },
+                                                            { QStringLiteral("main_bg_top@2x.png"), { 540, 320 } },
+                                                            { QStringLiteral("view@2x.png"), { 160, 160 } } }) {
+            const QString path = QStringLiteral("main_bg/%1/%2").arg(n).arg(f.first);
+            QTest::newRow(qPrintable(path)) << path << f.second;
+        }
+    }
     for (int size : { 16, 24, 32, 48, 64, 128, 256 }) {
         const QString path = QStringLiteral("icon/hicolor/%1x%1/apps/org.brisko.Brisko.png").arg(size);
         QTest::newRow(qPrintable(path)) << path << QSize(size, size);
@@ -177,7 +192,14 @@ void TestSkinGenerator::checkedInResourcesAreCurrent()
     const QRegularExpression entry(QStringLiteral("<file>(image/[^<]+)</file>"));
     for (auto it = entry.globalMatch(text); it.hasNext();)
         images << it.next().captured(1);
-    QCOMPARE(images.size(), 18);
+    // Each image with its file for screens of twice the density.
+    QCOMPARE(images.size(), 36);
+    for (const QString& image : std::as_const(images)) {
+        if (!image.contains(QLatin1String("@2x"))) {
+            QVERIFY2(images.contains(QString(image).replace(QLatin1String(".png"), QLatin1String("@2x.png"))),
+                     qPrintable(image));
+        }
+    }
 
     QTemporaryDir fresh;
     QVERIFY(fresh.isValid());
@@ -233,6 +255,38 @@ void TestSkinGenerator::skinsDifferClearly()
             QVERIFY2(distance > 40, qPrintable(QStringLiteral("skins %1 and %2").arg(a + 1).arg(b + 1)));
         }
     }
+}
+
+void TestSkinGenerator::denseImagesShowTheSamePicture()
+{
+    // Each 2x image is drawn on its own, at its size; brought down to the 1x size it is the 1x picture, so no
+    // part of a drawing is misplaced or missing at the higher density.
+    int checked = 0;
+    QDirIterator it(m_skins, { QStringLiteral("*@2x.png") }, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString densePath = it.next();
+        const QImage dense = QImage(densePath).convertToFormat(QImage::Format_ARGB32);
+        const QImage normal = QImage(QString(densePath).replace(QLatin1String("@2x.png"), QLatin1String(".png")))
+                                  .convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!normal.isNull(), qPrintable(densePath));
+        QCOMPARE(dense.size(), normal.size() * 2);
+        const QImage down = dense.scaled(normal.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        qint64 difference = 0;
+        for (int y = 0; y < normal.height(); ++y) {
+            for (int x = 0; x < normal.width(); ++x) {
+                const QRgb a = down.pixel(x, y);
+                const QRgb b = normal.pixel(x, y);
+                // Colour counts as much as it shows: weighted by the pixels' own opacity.
+                difference += std::abs(qAlpha(a) - qAlpha(b))
+                    + (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)))
+                        * std::min(qAlpha(a), qAlpha(b)) / 255;
+            }
+        }
+        const double mean = double(difference) / (4.0 * normal.width() * normal.height());
+        QVERIFY2(mean < 3.0, qPrintable(QStringLiteral("%1: mean difference %2").arg(densePath).arg(mean)));
+        ++checked;
+    }
+    QVERIFY(checked > 0);
 }
 
 void TestSkinGenerator::drawingIsRepeatable()
