@@ -2,6 +2,8 @@
 // compiled-in images are what the generator draws now, the clock and list text stay legible on every skin, the
 // skins differ clearly, and drawing twice gives the same pixels.
 
+#include "canvas.h"
+#include "glyphs.h"
 #include "skingenerator.h"
 #include "skinpainter.h"
 #include "skinpalette.h"
@@ -9,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -70,6 +73,25 @@ QString describe(const QPair<double, QPoint>& worst)
     return QStringLiteral("contrast %1 at %2, %3").arg(worst.first).arg(worst.second.x()).arg(worst.second.y());
 }
 
+/// The mean difference of two images of one size per channel (0 to 255); colour counts as much as it shows,
+/// weighted by the pixels' own opacity.
+double meanDifference(const QImage& first, const QImage& second)
+{
+    const QImage one = first.convertToFormat(QImage::Format_ARGB32);
+    const QImage two = second.convertToFormat(QImage::Format_ARGB32);
+    qint64 difference = 0;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x) {
+            const QRgb a = one.pixel(x, y);
+            const QRgb b = two.pixel(x, y);
+            difference += std::abs(qAlpha(a) - qAlpha(b))
+                + (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)))
+                    * std::min(qAlpha(a), qAlpha(b)) / 255;
+        }
+    }
+    return double(difference) / (4.0 * one.width() * one.height());
+}
+
 QColor meanColor(const QImage& image)
 {
     qint64 r = 0, g = 0, b = 0;
@@ -100,6 +122,8 @@ private slots:
     void textStaysLegible();
     void skinsDifferClearly();
     void denseImagesShowTheSamePicture();
+    void scalableIconIsTheMark_data();
+    void scalableIconIsTheMark();
     void drawingIsRepeatable();
     void unwritableFolderFails();
 
@@ -271,22 +295,40 @@ void TestSkinGenerator::denseImagesShowTheSamePicture()
         QVERIFY2(!normal.isNull(), qPrintable(densePath));
         QCOMPARE(dense.size(), normal.size() * 2);
         const QImage down = dense.scaled(normal.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        qint64 difference = 0;
-        for (int y = 0; y < normal.height(); ++y) {
-            for (int x = 0; x < normal.width(); ++x) {
-                const QRgb a = down.pixel(x, y);
-                const QRgb b = normal.pixel(x, y);
-                // Colour counts as much as it shows: weighted by the pixels' own opacity.
-                difference += std::abs(qAlpha(a) - qAlpha(b))
-                    + (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)))
-                        * std::min(qAlpha(a), qAlpha(b)) / 255;
-            }
-        }
-        const double mean = double(difference) / (4.0 * normal.width() * normal.height());
+        const double mean = meanDifference(down, normal);
         QVERIFY2(mean < 3.0, qPrintable(QStringLiteral("%1: mean difference %2").arg(densePath).arg(mean)));
         ++checked;
     }
     QVERIFY(checked > 0);
+}
+
+void TestSkinGenerator::scalableIconIsTheMark_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("48") << 48;
+    QTest::newRow("64") << 64;
+    QTest::newRow("256") << 256;
+}
+
+void TestSkinGenerator::scalableIconIsTheMark()
+{
+    // The scalable icon of the icon theme is written by hand; rendered, it is the mark the PNG sizes show.
+    QFETCH(int, size);
+    if (!QImageReader::supportedImageFormats().contains("svg"))
+        QSKIP("Qt's SVG image plugin is not installed (scripts/deps installs it)");
+    QImageReader reader(QStringLiteral(BRISKO_SOURCE_DIR "/dist/org.brisko.Brisko.svg"));
+    reader.setScaledSize(QSize(size, size));
+    const QImage scalable = reader.read();
+    QVERIFY2(!scalable.isNull(), qPrintable(reader.errorString()));
+    QImage mark = Canvas::blank(size, size);
+    {
+        QPainter p(&mark);
+        Canvas::prepare(p);
+        Glyphs::appMark(p, QRectF(0, 0, size, size), false);
+    }
+    // Both are drawn from the same shapes: only antialiasing may differ.
+    const double mean = meanDifference(scalable, mark);
+    QVERIFY2(mean < 0.5, qPrintable(QStringLiteral("mean difference %1").arg(mean)));
 }
 
 void TestSkinGenerator::drawingIsRepeatable()
