@@ -166,28 +166,19 @@ void TestSkinGenerator::everyImageAtItsSize_data()
         { "icon/cal.png", { 24, 24 } },
         { "icon/note.png", { 24, 24 } },
     };
+    QList<QPair<QString, QSize>> images;
     for (const auto& f : files)
-        QTest::newRow(f.first) << QString::fromLatin1(f.first) << f.second;
+        images.append({ QString::fromLatin1(f.first), f.second });
     for (int n = 1; n <= 4; ++n) {
-        for (const auto& f : QList<QPair<QString, QSize>> { { QStringLiteral("main_bg_bottom.png"), { 270, 580 } },
-                                                            { QStringLiteral("main_bg_top.png"), { 270, 160 } },
-                                                            { QStringLiteral("view.png"), { 80, 80 } } }) {
-            const QString path = QStringLiteral("main_bg/%1/%2").arg(n).arg(f.first);
-            QTest::newRow(qPrintable(path)) << path << f.second;
-        }
+        images.append({ QStringLiteral("main_bg/%1/main_bg_bottom.png").arg(n), { 270, 580 } });
+        images.append({ QStringLiteral("main_bg/%1/main_bg_top.png").arg(n), { 270, 160 } });
+        images.append({ QStringLiteral("main_bg/%1/view.png").arg(n), { 80, 80 } });
     }
-    // Every image the program shows has a file for screens of twice the density, at twice the size.
-    for (const auto& f : files) {
-        const QString path = QString::fromLatin1(f.first).replace(QLatin1String(".png"), QLatin1String("@2x.png"));
-        QTest::newRow(qPrintable(path)) << path << f.second * 2;
-    }
-    for (int n = 1; n <= 4; ++n) {
-        for (const auto& f : QList<QPair<QString, QSize>> { { QStringLiteral("main_bg_bottom@2x.png"), { 540, 1160 } },
-                                                            { QStringLiteral("main_bg_top@2x.png"), { 540, 320 } },
-                                                            { QStringLiteral("view@2x.png"), { 160, 160 } } }) {
-            const QString path = QStringLiteral("main_bg/%1/%2").arg(n).arg(f.first);
-            QTest::newRow(qPrintable(path)) << path << f.second;
-        }
+    // Every image the program shows also has a file for screens of twice the density, at twice the size.
+    for (const auto& image : std::as_const(images)) {
+        QTest::newRow(qPrintable(image.first)) << image.first << image.second;
+        const QString dense = QString(image.first).replace(QLatin1String(".png"), QLatin1String("@2x.png"));
+        QTest::newRow(qPrintable(dense)) << dense << image.second * 2;
     }
     for (int size : { 16, 24, 32, 48, 64, 128, 256 }) {
         const QString path = QStringLiteral("icon/hicolor/%1x%1/apps/org.brisko.Brisko.png").arg(size);
