@@ -9,7 +9,7 @@
 BUILD=${1:?build folder}
 VERSION=${2:?version}
 APP_ID=org.brisko.Brisko
-for tool in cpack dpkg-deb dpkg desktop-file-validate appstreamcli; do
+for tool in cpack dpkg-deb dpkg dpkg-shlibdeps file desktop-file-validate appstreamcli; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (scripts/deps installs it)"
 done
 
