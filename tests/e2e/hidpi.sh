@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # On a screen of twice the density (QT_SCALE_FACTOR=2) the window is twice as many device pixels, and its skin
 # images are drawn from their "@2x" files one to one: the logo and the close button on the screen are the 2x
-# files laid over the 2x skin, not the 1x files scaled up. At scale 1 the same places show the 1x files.
+# files laid over the 2x skin, not the 1x files scaled up. At scale 1 the same places show the 1x files. The
+# window icon comes in the size for the scale too.
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 for tool in import convert compare; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool (ImageMagick) is not installed (scripts/deps installs it)"
@@ -23,6 +24,13 @@ shot()
         || fail "at scale $scale the window is ${width}x${height} device pixels, expected $((270 * scale))x$((580 * scale))"
     sleep 1 # let it paint
     import -window "$w" "$file" || fail "could not capture the window at scale $scale"
+    # The window icon (task bars, window switchers) comes in the size for the scale: the 64 px mark, or the
+    # 128 px one drawn for scale 2.
+    if command -v xprop >/dev/null 2>&1; then
+        local icon=$((64 * scale))
+        xprop -id "$w" _NET_WM_ICON | grep -q "Icon ($icon x $icon)" \
+            || fail "at scale $scale the window has no ${icon}x${icon} icon: $(xprop -id "$w" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)')"
+    fi
     kill "$app"
     wait_exit "$app" || fail "the copy at scale $scale did not end"
 }
