@@ -179,7 +179,7 @@ bool SkinGenerator::put(const QImage& image, const QString& relativePath)
 
 bool SkinGenerator::putScaled(const std::function<QImage(int scale)>& draw, const QString& relativePath)
 {
-    // Each density is drawn at its own size: the 2x image has twice the detail, not twice the pixels of the 1x one.
+    // Each density is drawn at its own size: the 2x image carries twice the detail, it is not the 1x one enlarged.
     for (int scale : Scales)
         put(draw(scale), Canvas::scaledName(relativePath, scale));
     return m_ok;
@@ -191,7 +191,7 @@ bool SkinGenerator::writeSkins(const QString& outDir)
     m_written.clear();
     m_ok = true;
 
-    // Application icon, logo and the icon theme sizes (these are exact sizes already: no 2x files).
+    // Application icon and logo at every density; the icon theme sizes once each (each is an exact size already).
     putScaled([](int scale) { return appIcon(64, scale); }, QStringLiteral("icon/default.png"));
     putScaled(logo, QStringLiteral("icon/office.png"));
     for (int size : { 16, 24, 32, 48, 64, 128, 256 })
