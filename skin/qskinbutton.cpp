@@ -157,11 +157,14 @@ void QSkinButton::paintEvent(QPaintEvent*)
         if (!image.isNull()) {
             p.save();
             p.setClipPath(clip);
-            // Scaled to cover the tile, centred.
+            // Scaled to cover the tile, centred, at the screen's own density.
             const QSize inner = frame.adjusted(2, 2, -2, -2).size().toSize();
-            const QPixmap scaled = image.scaled(inner, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-            const QPoint at(int(frame.x()) + 2 + (inner.width() - scaled.width()) / 2,
-                            int(frame.y()) + 2 + (inner.height() - scaled.height()) / 2);
+            const qreal dpr = devicePixelRatioF();
+            QPixmap scaled = image.scaled(inner * dpr, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+            scaled.setDevicePixelRatio(dpr);
+            const QSize shown = scaled.deviceIndependentSize().toSize();
+            const QPoint at(int(frame.x()) + 2 + (inner.width() - shown.width()) / 2,
+                            int(frame.y()) + 2 + (inner.height() - shown.height()) / 2);
             p.drawPixmap(at, scaled);
             p.restore();
         } else {

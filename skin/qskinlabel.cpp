@@ -79,11 +79,13 @@ void QSkinLabel::paintEvent(QPaintEvent*)
     }
     if (!d->image.isNull()) {
         // Scaled to fit, keeping its proportions, centred.
+        // Sizes in logical pixels: a high-density image (device pixel ratio 2) fills the same room as its 1x file.
         const qreal dpr = devicePixelRatioF();
-        QSize target = d->image.size();
+        const QSize logical = d->image.deviceIndependentSize().toSize();
+        QSize target = logical;
         target.scale(size(), Qt::KeepAspectRatio);
         const QRect r(QPoint((width() - target.width()) / 2, (height() - target.height()) / 2), target);
-        if (target == d->image.size() && dpr == 1.0) {
+        if (target == logical && dpr == d->image.devicePixelRatio()) {
             p.drawPixmap(r.topLeft(), d->image);
         } else {
             p.drawPixmap(r.topLeft(), SkinPath::stretched(d->image, d->scaled, target * dpr, dpr));

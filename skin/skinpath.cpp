@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHash>
 #include <QStringList>
+#include <QtMath>
 
 namespace
 {
@@ -18,6 +20,25 @@ QHash<QString, QPixmap>& pixmapCache()
 bool isSkinsFolderName(const QString& name)
 {
     return name.compare(QLatin1String("skins"), Qt::CaseInsensitive) == 0;
+}
+
+/// The file to read for `path` at the device pixel ratio `dpr`, and that file's own ratio in `fileRatio`.
+QString densityFile(const QString& path, qreal dpr, int& fileRatio)
+{
+    // As Qt's own icons and style sheets do: "@Nx" from the ratio rounded up down to 2, else the file itself.
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    if (dpr > 1.0 && dot > slash + 1) {
+        for (int n = qMin(qCeil(dpr), 9); n >= 2; --n) {
+            const QString candidate = path.left(dot) + QStringLiteral("@%1x").arg(n) + path.mid(dot);
+            if (QFileInfo::exists(candidate)) {
+                fileRatio = n;
+                return candidate;
+            }
+        }
+    }
+    fileRatio = 1;
+    return path;
 }
 } // namespace
 
@@ -65,20 +86,27 @@ QString resolve(const QString& designPath, const QString& defaultSuffix)
     return path;
 }
 
-QPixmap pixmap(const QString& designPath)
+QPixmap pixmap(const QString& designPath, qreal dpr)
 {
     const QString path = resolve(designPath);
     if (path.isEmpty()) {
         return QPixmap();
     }
-    const QString key = path.startsWith(QLatin1Char(':')) ? path : QFileInfo(path).absoluteFilePath();
+    if (dpr <= 0) {
+        const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+        dpr = app ? app->devicePixelRatio() : 1.0;
+    }
+    int ratio = 1;
+    const QString file = densityFile(path, dpr, ratio);
+    const QString key = file.startsWith(QLatin1Char(':')) ? file : QFileInfo(file).absoluteFilePath();
     auto& cache = pixmapCache();
     const auto it = cache.constFind(key);
     if (it != cache.constEnd()) {
         return it.value();
     }
-    QPixmap pm(path);
+    QPixmap pm(file);
     if (!pm.isNull()) {
+        pm.setDevicePixelRatio(ratio);
         cache.insert(key, pm);
     }
     return pm;

@@ -12,7 +12,10 @@ namespace SkinPath
 QString resolve(const QString& designPath, const QString& defaultSuffix = QString());
 
 /// Loads the image of a design-style path (cached); a null pixmap when it is missing.
-QPixmap pixmap(const QString& designPath);
+/// For a device pixel ratio above 1 (`dpr`; 0 means the highest ratio of the application's screens) the
+/// high-density file beside it is taken when there is one ("name@2x.png", up to the ratio rounded up), marked
+/// with its ratio, so it is drawn at the same size in logical pixels with all of its detail.
+QPixmap pixmap(const QString& designPath, qreal dpr = 0);
 
 /// `source` stretched to `device` pixels with `dpr` as its device pixel ratio, kept in `cache` and drawn again
 /// only when the size asked for changes; the caller empties `cache` when `source` changes.

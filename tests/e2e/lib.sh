@@ -52,14 +52,15 @@ for tool in Xvfb xdotool xwininfo; do
 done
 [ -x "$EXE" ] || fail "no executable at $EXE"
 
-# Starts Xvfb on a display number it picks itself (-displayfd), so tests running side by side never collide.
+# start_display [WIDTHxHEIGHTxDEPTH]: starts Xvfb (1280x800x24 unless given) on a display number it picks itself
+# (-displayfd), so tests running side by side never collide.
 # -noreset: by default the server resets whenever its last client leaves (each xdotool call, a copy of the
 # program that ended), and a copy starting during that reset cannot connect and aborts.
 start_display()
 {
-    local fifo="$WORK/displayfd" n=""
+    local fifo="$WORK/displayfd" n="" screen=${1:-1280x800x24}
     : >"$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for _ in $(seq $((WAIT_SECONDS * 10))); do
         n=$(tr -dc '0-9' <"$fifo")

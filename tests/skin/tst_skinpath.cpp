@@ -19,6 +19,8 @@ private slots:
     void bothSpellingsReachTheSameFile_data();
     void bothSpellingsReachTheSameFile();
     void pixmapIsCachedAndMissingIsNull();
+    void denseFileForHighRatios_data();
+    void denseFileForHighRatios();
     void hasMSFontMatchesTheFontList();
 
 private:
@@ -123,6 +125,56 @@ void TestSkinPath::pixmapIsCachedAndMissingIsNull()
 
     // Resources resolve too.
     QCOMPARE(SkinPath::pixmap(QStringLiteral(":/res/image/btn_style1_1.png")).size(), QSize(64, 25));
+}
+
+void TestSkinPath::denseFileForHighRatios_data()
+{
+    QTest::addColumn<QString>("design");
+    QTest::addColumn<qreal>("dpr");
+    QTest::addColumn<qreal>("fileRatio");
+    QTest::addColumn<QColor>("color");
+
+    // dense.png (8 x 8, red) has dense@2x.png (16 x 16, green) and dense@3x.png (24 x 24, blue) beside it;
+    // two.png has only a 2x file; plain.png none.
+    const QColor red(Qt::red), green(Qt::green), blue(Qt::blue);
+    QTest::newRow("ratio 1: the file itself") << QStringLiteral("skins\\dense\\dense.png") << 1.0 << 1.0 << red;
+    QTest::newRow("ratio 1.25: rounded up to 2") << QStringLiteral("skins\\dense\\dense.png") << 1.25 << 2.0 << green;
+    QTest::newRow("ratio 2") << QStringLiteral("skins\\dense\\dense.png") << 2.0 << 2.0 << green;
+    QTest::newRow("ratio 3") << QStringLiteral("skins\\dense\\dense.png") << 3.0 << 3.0 << blue;
+    QTest::newRow("ratio 4: the densest there is") << QStringLiteral("Skins/dense/dense.png") << 4.0 << 3.0 << blue;
+    QTest::newRow("ratio 3, only a 2x file") << QStringLiteral("Skins/dense/two.png") << 3.0 << 2.0 << green;
+    QTest::newRow("ratio 2, no 2x file") << QStringLiteral("Skins/dense/plain.png") << 2.0 << 1.0 << red;
+    QTest::newRow("ratio 2, compiled in") << QStringLiteral(":/res/image/btn_style1_1.png") << 2.0 << 2.0 << QColor();
+}
+
+void TestSkinPath::denseFileForHighRatios()
+{
+    QFETCH(QString, design);
+    QFETCH(qreal, dpr);
+    QFETCH(qreal, fileRatio);
+    QFETCH(QColor, color);
+    QVERIFY(QDir().mkpath(QStringLiteral("Skins/dense")));
+    const auto write = [](const QString& path, int size, const QColor& c) {
+        QImage image(size, size, QImage::Format_ARGB32);
+        image.fill(c);
+        return image.save(path);
+    };
+    QVERIFY(write(QStringLiteral("Skins/dense/dense.png"), 8, Qt::red));
+    QVERIFY(write(QStringLiteral("Skins/dense/dense@2x.png"), 16, Qt::green));
+    QVERIFY(write(QStringLiteral("Skins/dense/dense@3x.png"), 24, Qt::blue));
+    QVERIFY(write(QStringLiteral("Skins/dense/two.png"), 8, Qt::red));
+    QVERIFY(write(QStringLiteral("Skins/dense/two@2x.png"), 16, Qt::green));
+    QVERIFY(write(QStringLiteral("Skins/dense/plain.png"), 8, Qt::red));
+
+    const QPixmap normal = SkinPath::pixmap(design, 1.0);
+    const QPixmap pm = SkinPath::pixmap(design, dpr);
+    QVERIFY(!pm.isNull());
+    QCOMPARE(pm.devicePixelRatio(), fileRatio);
+    // Whatever the file, the image keeps its size in logical pixels.
+    QCOMPARE(pm.deviceIndependentSize(), QSizeF(normal.size()));
+    if (color.isValid()) {
+        QCOMPARE(pm.toImage().pixelColor(0, 0), color);
+    }
 }
 
 void TestSkinPath::hasMSFontMatchesTheFontList()

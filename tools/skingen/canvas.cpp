@@ -10,11 +10,22 @@
 
 namespace Canvas
 {
-QImage blank(int width, int height)
+QImage blank(int width, int height, int scale)
 {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    QImage image(width * scale, height * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     return image;
+}
+
+QString scaledName(const QString& path, int scale)
+{
+    if (scale == 1)
+        return path;
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const int at = dot > slash ? dot : path.size();
+    return path.left(at) + QStringLiteral("@%1x").arg(scale) + path.mid(at);
 }
 
 QColor withAlpha(QColor c, int alpha)

@@ -9,8 +9,13 @@ class QPainter;
 /// Small helpers shared by every drawing: fresh transparent images, painters with the right hints and saving.
 namespace Canvas
 {
-/// A transparent premultiplied ARGB image of the given size.
-QImage blank(int width, int height);
+/// A transparent premultiplied ARGB image for a drawing of `width` x `height` units at `scale` pixels a unit:
+/// (width * scale) x (height * scale) pixels with `scale` as its device pixel ratio, so a painter on it draws in
+/// units and the image is drawn at its size in units wherever it is composed.
+QImage blank(int width, int height, int scale = 1);
+/// `path` with "@<scale>x" before its extension, the name Qt gives the image for that device pixel ratio
+/// ("a/b.png", 2: "a/b@2x.png"); unchanged for scale 1.
+QString scaledName(const QString& path, int scale);
 /// The colour with its alpha replaced.
 QColor withAlpha(QColor c, int alpha);
 /// Sets antialiasing and smooth scaling on a painter.

@@ -39,10 +39,12 @@ QPen linePen(const QColor& color, qreal width)
     return pen;
 }
 
-/// A soft drop shadow under a rounded rectangle, blurred at the resolution the painter draws at.
+/// A soft drop shadow under a rounded rectangle, blurred at the resolution the painter draws at: the mask is made
+/// in device pixels (the world transform and the image's device pixel ratio together), so the shadow is as soft
+/// in a 2x image as in a 1x one.
 void softShadow(QPainter& p, const QRectF& body, qreal radius, qreal blur, qreal drop, int alpha)
 {
-    const QTransform toDevice = p.transform();
+    const QTransform toDevice = p.deviceTransform();
     const qreal scale = toDevice.m11();
     const int blurPx = qMax(1, qRound(blur * scale / 2));
     const QRectF deviceBody = toDevice.mapRect(body.translated(0, drop));
@@ -56,9 +58,14 @@ void softShadow(QPainter& p, const QRectF& body, qreal radius, qreal blur, qreal
         m.setBrush(QColor(16, 28, 70, alpha));
         m.drawRoundedRect(deviceBody.translated(-area.topLeft()), radius * scale, radius * scale);
     }
+    // Back in device pixels: without the world transform, and with the mask marked with the device's pixel ratio
+    // so the painter's own scaling maps it one to one.
+    const qreal dpr = p.device()->devicePixelRatio();
+    QImage shadow = Canvas::blurred(mask, blurPx);
+    shadow.setDevicePixelRatio(dpr);
     p.save();
     p.resetTransform();
-    p.drawImage(area.topLeft(), Canvas::blurred(mask, blurPx));
+    p.drawImage(QPointF(area.topLeft()) / dpr, shadow);
     p.restore();
 }
 

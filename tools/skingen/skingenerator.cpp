@@ -13,10 +13,12 @@
 
 namespace
 {
-/// An image of `width` x `height` pixels drawn by `draw` into the whole of it.
-QImage picture(int width, int height, const std::function<void(QPainter&, const QRectF&)>& draw)
+using Drawing = std::function<void(QPainter&, const QRectF&)>;
+
+/// An image of `width` x `height` units at `scale` pixels a unit, drawn by `draw` into the whole of it.
+QImage picture(int width, int height, int scale, const Drawing& draw)
 {
-    QImage image = Canvas::blank(width, height);
+    QImage image = Canvas::blank(width, height, scale);
     QPainter p(&image);
     Canvas::prepare(p);
     draw(p, QRectF(0, 0, width, height));
@@ -24,29 +26,34 @@ QImage picture(int width, int height, const std::function<void(QPainter&, const 
     return image;
 }
 
-/// A square icon of `size` pixels drawn by `draw` into the whole square.
-QImage icon(int size, const std::function<void(QPainter&, const QRectF&)>& draw)
+/// A square icon of `size` units drawn by `draw` into the whole square.
+QImage icon(int size, int scale, const Drawing& draw)
 {
-    return picture(size, size, draw);
+    return picture(size, size, scale, draw);
 }
 
-QImage lineIcon(void (*glyph)(QPainter&, const QRectF&, const QColor&), const QColor& color)
+QImage lineIcon(void (*glyph)(QPainter&, const QRectF&, const QColor&), const QColor& color, int scale)
 {
-    return icon(20, [&](QPainter& p, const QRectF& box) { glyph(p, box, color); });
+    return icon(20, scale, [&](QPainter& p, const QRectF& box) { glyph(p, box, color); });
 }
 } // namespace
 
-QImage SkinGenerator::appIcon(int size)
+QImage SkinGenerator::appIcon(int size, int scale)
 {
     // Below 32 pixels the shadow would only blur the edge.
-    return icon(size, [&](QPainter& p, const QRectF& box) { Glyphs::appMark(p, box, size >= 32); });
+    return icon(size, scale, [&](QPainter& p, const QRectF& box) { Glyphs::appMark(p, box, size >= 32); });
 }
 
-QImage SkinGenerator::searchStrip()
+QImage SkinGenerator::logo(int scale)
+{
+    return icon(50, scale, [](QPainter& p, const QRectF& box) { Glyphs::appMark(p, box, true); });
+}
+
+QImage SkinGenerator::searchStrip(int scale)
 {
     // A white field with a light border and a hint of inner shadow, inset from the strip so the sky shows round
     // it. Only the width is stretched, so the rounded ends keep their shape.
-    QImage image = Canvas::blank(270, 30);
+    QImage image = Canvas::blank(270, 30, scale);
     QPainter p(&image);
     Canvas::prepare(p);
     const QRectF field(3.5, 2.5, 263, 25);
@@ -61,11 +68,11 @@ QImage SkinGenerator::searchStrip()
     return image;
 }
 
-QImage SkinGenerator::tabBackground(bool selected)
+QImage SkinGenerator::tabBackground(bool selected, int scale)
 {
     // Drawn at the size a tab has in the 270-pixel window (the bar is 268 wide, three tabs); stretched a little
     // when the window is resized.
-    QImage image = Canvas::blank(89, 30);
+    QImage image = Canvas::blank(89, 30, scale);
     QPainter p(&image);
     Canvas::prepare(p);
     if (selected) {
@@ -87,10 +94,10 @@ QImage SkinGenerator::tabBackground(bool selected)
     return image;
 }
 
-QImage SkinGenerator::skinButton(int state)
+QImage SkinGenerator::skinButton(int state, int scale)
 {
     // 0 normal, 1 hovered, 2 pressed: the same look as the title bar buttons beside it.
-    QImage image = Canvas::blank(20, 14);
+    QImage image = Canvas::blank(20, 14, scale);
     QPainter p(&image);
     Canvas::prepare(p);
     QColor glyph = Glyphs::glyphDark();
@@ -108,11 +115,11 @@ QImage SkinGenerator::skinButton(int state)
     return image;
 }
 
-QImage SkinGenerator::titleButton(const QString& kind, int state)
+QImage SkinGenerator::titleButton(const QString& kind, int state, int scale)
 {
     // 0 normal: a thin dark sign; 1 highlighted: on a light translucent rounded square (red for close);
     // 2 pressed: a shade darker.
-    QImage image = Canvas::blank(24, 24);
+    QImage image = Canvas::blank(24, 24, scale);
     QPainter p(&image);
     Canvas::prepare(p);
     const bool close = kind == QLatin1String("close");
@@ -139,9 +146,9 @@ QImage SkinGenerator::titleButton(const QString& kind, int state)
     return image;
 }
 
-QImage SkinGenerator::pushButton(bool hovered)
+QImage SkinGenerator::pushButton(bool hovered, int scale)
 {
-    QImage image = Canvas::blank(64, 25);
+    QImage image = Canvas::blank(64, 25, scale);
     QPainter p(&image);
     Canvas::prepare(p);
     // Deep enough that the white caption keeps a 4.5 : 1 contrast; the hovered look is a little lighter.
@@ -170,53 +177,83 @@ bool SkinGenerator::put(const QImage& image, const QString& relativePath)
     return m_ok;
 }
 
+bool SkinGenerator::putScaled(const std::function<QImage(int scale)>& draw, const QString& relativePath)
+{
+    // Each density is drawn at its own size: the 2x image carries twice the detail, it is not the 1x one enlarged.
+    for (int scale : Scales)
+        put(draw(scale), Canvas::scaledName(relativePath, scale));
+    return m_ok;
+}
+
 bool SkinGenerator::writeSkins(const QString& outDir)
 {
     m_root = QDir(outDir).filePath(QStringLiteral("Skins"));
     m_written.clear();
     m_ok = true;
 
-    // Application icon, logo and the icon theme sizes.
-    put(appIcon(64), QStringLiteral("icon/default.png"));
-    const QImage logo = icon(50, [](QPainter& p, const QRectF& box) { Glyphs::appMark(p, box, true); });
-    put(logo, QStringLiteral("icon/office.png"));
+    // Application icon and logo at every density; the icon theme sizes once each (each is an exact size already).
+    putScaled([](int scale) { return appIcon(64, scale); }, QStringLiteral("icon/default.png"));
+    putScaled(logo, QStringLiteral("icon/office.png"));
     for (int size : { 16, 24, 32, 48, 64, 128, 256 })
         put(appIcon(size), QStringLiteral("icon/hicolor/%1x%1/apps/org.brisko.Brisko.png").arg(size));
 
     // Search strip.
-    const QImage strip = searchStrip();
-    put(strip, QStringLiteral("search_bg.png"));
-    put(lineIcon(Glyphs::magnifier, QColor(0x7a, 0x86, 0x96)), QStringLiteral("icon/search.png"));
-    put(icon(20,
-             [](QPainter& p, const QRectF& box) { Glyphs::clearBadge(p, box, QColor(0xb3, 0xbd, 0xca), Qt::white); }),
+    putScaled(searchStrip, QStringLiteral("search_bg.png"));
+    putScaled([](int scale) { return lineIcon(Glyphs::magnifier, QColor(0x7a, 0x86, 0x96), scale); },
+              QStringLiteral("icon/search.png"));
+    putScaled(
+        [](int scale) {
+            return icon(20, scale, [](QPainter& p, const QRectF& box) {
+                Glyphs::clearBadge(p, box, QColor(0xb3, 0xbd, 0xca), Qt::white);
+            });
+        },
         QStringLiteral("icon/del.png"));
 
-    // Tab bar.
-    const QColor grey = Glyphs::iconGrey();
-    put(lineIcon(Glyphs::desktop, Glyphs::brandBlue()), QStringLiteral("MainTabCtrl/desk.png"));
-    put(lineIcon(Glyphs::desktop, grey), QStringLiteral("MainTabCtrl/desk_gray.png"));
-    put(lineIcon(Glyphs::globeLine, Glyphs::brandBlue()), QStringLiteral("MainTabCtrl/site.png"));
-    put(lineIcon(Glyphs::globeLine, grey), QStringLiteral("MainTabCtrl/site_gray.png"));
-    put(lineIcon(Glyphs::history, Glyphs::brandBlue()), QStringLiteral("MainTabCtrl/rectent.png"));
-    put(lineIcon(Glyphs::history, grey), QStringLiteral("MainTabCtrl/rectent_gray.png"));
-    put(tabBackground(false), QStringLiteral("MainTabCtrl/main_tab_highlight.png"));
-    put(tabBackground(true), QStringLiteral("MainTabCtrl/main_tab_check.png"));
+    // Tab bar: each pictogram in the brand colour (selected) and grey.
+    const struct
+    {
+        const char* name;
+        void (*glyph)(QPainter&, const QRectF&, const QColor&);
+    } tabs[] = { { "desk", Glyphs::desktop }, { "site", Glyphs::globeLine }, { "rectent", Glyphs::history } };
+    for (const auto& tab : tabs) {
+        const auto glyph = tab.glyph;
+        putScaled([glyph](int scale) { return lineIcon(glyph, Glyphs::brandBlue(), scale); },
+                  QStringLiteral("MainTabCtrl/%1.png").arg(QLatin1String(tab.name)));
+        putScaled([glyph](int scale) { return lineIcon(glyph, Glyphs::iconGrey(), scale); },
+                  QStringLiteral("MainTabCtrl/%1_gray.png").arg(QLatin1String(tab.name)));
+    }
+    putScaled([](int scale) { return tabBackground(false, scale); },
+              QStringLiteral("MainTabCtrl/main_tab_highlight.png"));
+    putScaled([](int scale) { return tabBackground(true, scale); }, QStringLiteral("MainTabCtrl/main_tab_check.png"));
 
     // Web-site items, skin button, bottom row.
-    put(icon(32, [](QPainter& p, const QRectF& box) { Glyphs::globeBadge(p, box); }), QStringLiteral("icon/site.png"));
-    put(skinButton(0), QStringLiteral("btn/skin.png"));
-    put(skinButton(1), QStringLiteral("btn/skin2.png"));
-    put(skinButton(2), QStringLiteral("btn/skin3.png"));
-    put(icon(24, Glyphs::settingsTile), QStringLiteral("icon/SystemSet.png"));
-    put(icon(24, Glyphs::calculatorTile), QStringLiteral("icon/cal.png"));
-    put(icon(24, Glyphs::notepadTile), QStringLiteral("icon/note.png"));
+    putScaled(
+        [](int scale) { return icon(32, scale, [](QPainter& p, const QRectF& box) { Glyphs::globeBadge(p, box); }); },
+        QStringLiteral("icon/site.png"));
+    const char* const skinButtons[] = { "btn/skin.png", "btn/skin2.png", "btn/skin3.png" };
+    for (int state = 0; state < 3; ++state)
+        putScaled([state](int scale) { return skinButton(state, scale); }, QLatin1String(skinButtons[state]));
+    const struct
+    {
+        const char* path;
+        void (*tile)(QPainter&, const QRectF&);
+    } tiles[] = { { "icon/SystemSet.png", Glyphs::settingsTile },
+                  { "icon/cal.png", Glyphs::calculatorTile },
+                  { "icon/note.png", Glyphs::notepadTile } };
+    for (const auto& tile : tiles) {
+        const auto draw = tile.tile;
+        putScaled([draw](int scale) { return icon(24, scale, draw); }, QLatin1String(tile.path));
+    }
 
     // The four skins.
     for (int n = 1; n <= 4; ++n) {
         const SkinPainter skin(SkinPalette::forSkin(n));
-        put(skin.windowImage(), QStringLiteral("main_bg/%1/main_bg_bottom.png").arg(n));
-        put(skin.bandImage(), QStringLiteral("main_bg/%1/main_bg_top.png").arg(n));
-        put(skin.previewImage(strip, logo), QStringLiteral("main_bg/%1/view.png").arg(n));
+        putScaled([&](int scale) { return skin.windowImage(scale); },
+                  QStringLiteral("main_bg/%1/main_bg_bottom.png").arg(n));
+        putScaled([&](int scale) { return skin.bandImage(scale); },
+                  QStringLiteral("main_bg/%1/main_bg_top.png").arg(n));
+        putScaled([&](int scale) { return skin.previewImage(searchStrip(scale), logo(scale), scale); },
+                  QStringLiteral("main_bg/%1/view.png").arg(n));
     }
     return m_ok;
 }
@@ -230,8 +267,8 @@ bool SkinGenerator::writeResources(const QString& resDir)
     static const char* const states[] = { "normal", "highlight", "down" };
     for (const char* kind : { "mini", "max", "restore", "close" }) {
         for (int s = 0; s < 3; ++s) {
-            put(titleButton(QLatin1String(kind), s),
-                QStringLiteral("SysBtn/btn_%1_%2.png").arg(QLatin1String(kind), QLatin1String(states[s])));
+            putScaled([&](int scale) { return titleButton(QLatin1String(kind), s, scale); },
+                      QStringLiteral("SysBtn/btn_%1_%2.png").arg(QLatin1String(kind), QLatin1String(states[s])));
         }
     }
 
@@ -240,12 +277,16 @@ bool SkinGenerator::writeResources(const QString& resDir)
     int number = 1;
     for (bool up : { true, false }) {
         for (const QColor& c : { arrow, arrowHover }) {
-            put(picture(10, 9, [&](QPainter& p, const QRectF& box) { Glyphs::scrollArrow(p, box, up, c); }),
+            putScaled(
+                [&](int scale) {
+                    return picture(
+                        10, 9, scale, [&](QPainter& p, const QRectF& box) { Glyphs::scrollArrow(p, box, up, c); });
+                },
                 QStringLiteral("scroll/%1.png").arg(number++));
         }
     }
 
-    put(pushButton(false), QStringLiteral("btn_style1_1.png"));
-    put(pushButton(true), QStringLiteral("btn_style1_2.png"));
+    putScaled([](int scale) { return pushButton(false, scale); }, QStringLiteral("btn_style1_1.png"));
+    putScaled([](int scale) { return pushButton(true, scale); }, QStringLiteral("btn_style1_2.png"));
     return m_ok;
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 /// Writes Brisko's image folders. Every image is drawn here; nothing is copied from elsewhere.
 class SkinGenerator
 {
@@ -17,15 +19,23 @@ public:
     /// Paths written so far, relative to the folder given to the last call.
     const QStringList& written() const { return m_written; }
 
-    static QImage appIcon(int size);
-    static QImage searchStrip();
-    static QImage tabBackground(bool selected);
-    static QImage skinButton(int state);
-    static QImage titleButton(const QString& kind, int state);
-    static QImage pushButton(bool hovered);
+    /// The densities every run-time and compiled-in image is drawn at: 1 and 2 (written as "name@2x.png",
+    /// the name Qt looks for on screens of a device pixel ratio above 1).
+    static constexpr int Scales[] = { 1, 2 };
+
+    /// Each image at `scale` pixels a unit, drawn at that size.
+    static QImage appIcon(int size, int scale = 1);
+    static QImage logo(int scale = 1);
+    static QImage searchStrip(int scale = 1);
+    static QImage tabBackground(bool selected, int scale = 1);
+    static QImage skinButton(int state, int scale = 1);
+    static QImage titleButton(const QString& kind, int state, int scale = 1);
+    static QImage pushButton(bool hovered, int scale = 1);
 
 private:
     bool put(const QImage& image, const QString& relativePath);
+    /// Puts the image at every density, the 1x one under `relativePath`, the others under their "@Nx" names.
+    bool putScaled(const std::function<QImage(int scale)>& draw, const QString& relativePath);
 
     QString m_root;
     QStringList m_written;

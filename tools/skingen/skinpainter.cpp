@@ -92,9 +92,9 @@ SkinPainter::SkinPainter(const SkinPalette& palette)
 {
 }
 
-QImage SkinPainter::windowImage() const
+QImage SkinPainter::windowImage(int scale) const
 {
-    QImage image = Canvas::blank(WindowWidth, WindowHeight);
+    QImage image = Canvas::blank(WindowWidth, WindowHeight, scale);
     QPainter p(&image);
     Canvas::prepare(p);
     const SkinPalette& c = m_palette;
@@ -106,7 +106,7 @@ QImage SkinPainter::windowImage() const
     g.setColorAt(0.935, c.panelBottom);
     g.setColorAt(0.965, mix(c.panelBottom, c.footer, 0.75));
     g.setColorAt(1, c.footer);
-    p.fillRect(image.rect(), g);
+    p.fillRect(QRect(0, 0, WindowWidth, WindowHeight), g);
 
     // Two faint waves of the accent low in the list area give it some depth; flat shapes rather than a glow,
     // because an almost transparent gradient shows bands.
@@ -122,9 +122,9 @@ QImage SkinPainter::windowImage() const
     return image;
 }
 
-QImage SkinPainter::bandImage() const
+QImage SkinPainter::bandImage(int scale) const
 {
-    QImage image = Canvas::blank(WindowWidth, BandHeight);
+    QImage image = Canvas::blank(WindowWidth, BandHeight, scale);
     QPainter p(&image);
     Canvas::prepare(p);
     p.save();
@@ -149,13 +149,13 @@ QImage SkinPainter::bandImage() const
     return image;
 }
 
-QImage SkinPainter::previewImage(const QImage& searchStrip, const QImage& logo) const
+QImage SkinPainter::previewImage(const QImage& searchStrip, const QImage& logo, int scale) const
 {
-    QImage full = windowImage();
+    QImage full = windowImage(scale);
     {
         QPainter p(&full);
         Canvas::prepare(p);
-        p.drawImage(0, 0, bandImage());
+        p.drawImage(0, 0, bandImage(scale));
         p.drawImage(QRect(0, 100, WindowWidth, 30), searchStrip);
         p.drawImage(QRect(14, 36, 50, 50), logo);
         // Hints of the clock lines and of list rows, so the tile reads as the window it dresses.
@@ -172,8 +172,8 @@ QImage SkinPainter::previewImage(const QImage& searchStrip, const QImage& logo) 
         }
     }
     // The top square of the window: the sky, the search strip, the tab bar and the first rows of the list.
-    const QImage top = full.copy(0, 0, WindowWidth, WindowWidth);
-    return top.scaled(PreviewSize, PreviewSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage top = full.copy(0, 0, WindowWidth * scale, WindowWidth * scale);
+    return top.scaled(PreviewSize * scale, PreviewSize * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 void SkinPainter::paintSky(QPainter& p) const

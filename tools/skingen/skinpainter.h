@@ -21,11 +21,13 @@ public:
 
     explicit SkinPainter(const SkinPalette& palette);
 
-    QImage windowImage() const;
-    QImage bandImage() const;
+    /// Each image is drawn at `scale` pixels a unit (2 for the "@2x" files of high-density screens), never
+    /// scaled up from a smaller one.
+    QImage windowImage(int scale = 1) const;
+    QImage bandImage(int scale = 1) const;
     /// The window image with the band and the given strip and logo images on it, cut to the top square and
     /// scaled to the preview size.
-    QImage previewImage(const QImage& searchStrip, const QImage& logo) const;
+    QImage previewImage(const QImage& searchStrip, const QImage& logo, int scale = 1) const;
 
 private:
     void paintSky(QPainter& p) const;

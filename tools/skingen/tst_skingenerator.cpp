@@ -2,12 +2,16 @@
 // compiled-in images are what the generator draws now, the clock and list text stay legible on every skin, the
 // skins differ clearly, and drawing twice gives the same pixels.
 
+#include "canvas.h"
+#include "glyphs.h"
 #include "skingenerator.h"
 #include "skinpainter.h"
 #include "skinpalette.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -69,6 +73,25 @@ QString describe(const QPair<double, QPoint>& worst)
     return QStringLiteral("contrast %1 at %2, %3").arg(worst.first).arg(worst.second.x()).arg(worst.second.y());
 }
 
+/// The mean difference of two images of one size per channel (0 to 255); colour counts as much as it shows,
+/// weighted by the pixels' own opacity.
+double meanDifference(const QImage& first, const QImage& second)
+{
+    const QImage one = first.convertToFormat(QImage::Format_ARGB32);
+    const QImage two = second.convertToFormat(QImage::Format_ARGB32);
+    qint64 difference = 0;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x) {
+            const QRgb a = one.pixel(x, y);
+            const QRgb b = two.pixel(x, y);
+            difference += std::abs(qAlpha(a) - qAlpha(b))
+                + (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)))
+                    * std::min(qAlpha(a), qAlpha(b)) / 255;
+        }
+    }
+    return double(difference) / (4.0 * one.width() * one.height());
+}
+
 QColor meanColor(const QImage& image)
 {
     qint64 r = 0, g = 0, b = 0;
@@ -98,6 +121,9 @@ private slots:
     void textStaysLegible_data();
     void textStaysLegible();
     void skinsDifferClearly();
+    void denseImagesShowTheSamePicture();
+    void scalableIconIsTheMark_data();
+    void scalableIconIsTheMark();
     void drawingIsRepeatable();
     void unwritableFolderFails();
 
@@ -140,15 +166,19 @@ void TestSkinGenerator::everyImageAtItsSize_data()
         { "icon/cal.png", { 24, 24 } },
         { "icon/note.png", { 24, 24 } },
     };
+    QList<QPair<QString, QSize>> images;
     for (const auto& f : files)
-        QTest::newRow(f.first) << QString::fromLatin1(f.first) << f.second;
+        images.append({ QString::fromLatin1(f.first), f.second });
     for (int n = 1; n <= 4; ++n) {
-        for (const auto& f : QList<QPair<QString, QSize>> { { QStringLiteral("main_bg_bottom.png"), { 270, 580 } },
-                                                            { QStringLiteral("main_bg_top.png"), { 270, 160 } },
-                                                            { QStringLiteral("view.png"), { 80, 80 } } }) {
-            const QString path = QStringLiteral("main_bg/%1/%2").arg(n).arg(f.first);
-            QTest::newRow(qPrintable(path)) << path << f.second;
-        }
+        images.append({ QStringLiteral("main_bg/%1/main_bg_bottom.png").arg(n), { 270, 580 } });
+        images.append({ QStringLiteral("main_bg/%1/main_bg_top.png").arg(n), { 270, 160 } });
+        images.append({ QStringLiteral("main_bg/%1/view.png").arg(n), { 80, 80 } });
+    }
+    // Every image the program shows also has a file for screens of twice the density, at twice the size.
+    for (const auto& image : std::as_const(images)) {
+        QTest::newRow(qPrintable(image.first)) << image.first << image.second;
+        const QString dense = QString(image.first).replace(QLatin1String(".png"), QLatin1String("@2x.png"));
+        QTest::newRow(qPrintable(dense)) << dense << image.second * 2;
     }
     for (int size : { 16, 24, 32, 48, 64, 128, 256 }) {
         const QString path = QStringLiteral("icon/hicolor/%1x%1/apps/org.brisko.Brisko.png").arg(size);
@@ -177,7 +207,14 @@ void TestSkinGenerator::checkedInResourcesAreCurrent()
     const QRegularExpression entry(QStringLiteral("<file>(image/[^<]+)</file>"));
     for (auto it = entry.globalMatch(text); it.hasNext();)
         images << it.next().captured(1);
-    QCOMPARE(images.size(), 18);
+    // Each image with its file for screens of twice the density.
+    QCOMPARE(images.size(), 36);
+    for (const QString& image : std::as_const(images)) {
+        if (!image.contains(QLatin1String("@2x"))) {
+            QVERIFY2(images.contains(QString(image).replace(QLatin1String(".png"), QLatin1String("@2x.png"))),
+                     qPrintable(image));
+        }
+    }
 
     QTemporaryDir fresh;
     QVERIFY(fresh.isValid());
@@ -233,6 +270,56 @@ void TestSkinGenerator::skinsDifferClearly()
             QVERIFY2(distance > 40, qPrintable(QStringLiteral("skins %1 and %2").arg(a + 1).arg(b + 1)));
         }
     }
+}
+
+void TestSkinGenerator::denseImagesShowTheSamePicture()
+{
+    // Each 2x image is drawn on its own, at its size; brought down to the 1x size it is the 1x picture, so no
+    // part of a drawing is misplaced or missing at the higher density.
+    int checked = 0;
+    QDirIterator it(m_skins, { QStringLiteral("*@2x.png") }, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString densePath = it.next();
+        const QImage dense = QImage(densePath).convertToFormat(QImage::Format_ARGB32);
+        const QImage normal = QImage(QString(densePath).replace(QLatin1String("@2x.png"), QLatin1String(".png")))
+                                  .convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!normal.isNull(), qPrintable(densePath));
+        QCOMPARE(dense.size(), normal.size() * 2);
+        const QImage down = dense.scaled(normal.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double mean = meanDifference(down, normal);
+        QVERIFY2(mean < 3.0, qPrintable(QStringLiteral("%1: mean difference %2").arg(densePath).arg(mean)));
+        ++checked;
+    }
+    QVERIFY(checked > 0);
+}
+
+void TestSkinGenerator::scalableIconIsTheMark_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("48") << 48;
+    QTest::newRow("64") << 64;
+    QTest::newRow("256") << 256;
+}
+
+void TestSkinGenerator::scalableIconIsTheMark()
+{
+    // The scalable icon of the icon theme is written by hand; rendered, it is the mark the PNG sizes show.
+    QFETCH(int, size);
+    if (!QImageReader::supportedImageFormats().contains("svg"))
+        QSKIP("Qt's SVG image plugin is not installed (scripts/deps installs it)");
+    QImageReader reader(QStringLiteral(BRISKO_SOURCE_DIR "/dist/org.brisko.Brisko.svg"));
+    reader.setScaledSize(QSize(size, size));
+    const QImage scalable = reader.read();
+    QVERIFY2(!scalable.isNull(), qPrintable(reader.errorString()));
+    QImage mark = Canvas::blank(size, size);
+    {
+        QPainter p(&mark);
+        Canvas::prepare(p);
+        Glyphs::appMark(p, QRectF(0, 0, size, size), false);
+    }
+    // Both are drawn from the same shapes: only antialiasing may differ.
+    const double mean = meanDifference(scalable, mark);
+    QVERIFY2(mean < 0.5, qPrintable(QStringLiteral("mean difference %1").arg(mean)));
 }
 
 void TestSkinGenerator::drawingIsRepeatable()
