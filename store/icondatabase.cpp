@@ -1294,7 +1294,7 @@ bool IconDatabase::readItemNamesAfter(int afterId, int limit, const NameRow& row
 #endif
     QSqlQuery q(d->db);
     q.setForwardOnly(true);
-    if (!q.prepare(str(kNamesAfterSql))) {
+    if (!q.prepare(QString::fromLatin1(kNamesAfterSql))) {
         return false;
     }
     q.bindValue(0, afterId);
@@ -1322,7 +1322,7 @@ bool IconDatabase::readItemNames(const QList<int>& ids, const NameRow& row)
 #endif
     QSqlQuery q(d->db);
     q.setForwardOnly(true);
-    ok = q.prepare(str(kOneNameSql));
+    ok = q.prepare(QString::fromLatin1(kOneNameSql));
     for (qsizetype i = 0; ok && i < ids.size(); ++i) {
         q.bindValue(0, ids.at(i));
         ok = queryNames(q, row);
