@@ -71,7 +71,9 @@ struct OpenResult
         /// a launcher the desktop would not start (see isTrustedLauncher); nothing was started
         Untrusted,
         /// the platform could not open it; `reason` says why
-        Failed
+        Failed,
+        /// nothing that could open it is installed; nothing was tried
+        NotInstalled
     };
     Status status = Failed;
     QString reason; ///< for Failed: why, in the platform's words; never empty
@@ -97,10 +99,10 @@ OpenResult openUrl(const QUrl& url);
 /// whether it opened. An empty handler restores the real behaviour.
 void setOpenHandler(std::function<bool(const QString& target)> handler);
 
-/// Starts the first installed desktop calculator / text editor in the person's home folder; false when none
-/// is found.
-bool startCalculator();
-bool startTextEditor();
+/// Starts the first installed desktop calculator / text editor in the person's home folder. NotInstalled when
+/// none is found; Failed, with the reason, when the one found cannot be started.
+OpenResult startCalculator();
+OpenResult startTextEditor();
 
 /// Creates a desktop shortcut (a symbolic link; "<name>.desktop" for a launcher) named `name` pointing at
 /// `target`. Never replaces an existing file; a missing Desktop folder is made first. False on failure,

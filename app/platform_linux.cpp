@@ -381,8 +381,8 @@ QIcon launcherIcon(const QString& iconName)
     QIcon icon = themeIcon(iconName);
     if (icon.isNull()) {
         // Older launchers name their icon with a file extension.
-        static const QStringList extensions = {
-            QStringLiteral(".png"), QStringLiteral(".svg"), QStringLiteral(".xpm")};
+        static const QStringList extensions
+            = { QStringLiteral(".png"), QStringLiteral(".svg"), QStringLiteral(".xpm") };
         for (const QString& ext : extensions) {
             if (iconName.endsWith(ext)) {
                 icon = themeIcon(iconName.chopped(ext.size()));
@@ -571,15 +571,27 @@ bool namesRealScheme(const QString& text)
 
 /// Starts the first of the candidate programs that is installed, in the home folder; false when none is (or
 /// it cannot start).
-bool startFirstInstalled(const QStringList& candidates)
+Platform::OpenResult startFirstInstalled(const QStringList& candidates)
 {
+    Platform::OpenResult result;
     for (const QString& name : candidates) {
         const QString path = QStandardPaths::findExecutable(name);
-        if (!path.isEmpty()) {
-            return QProcess::startDetached(path, {}, QDir::homePath());
+        if (path.isEmpty()) {
+            continue;
         }
+        QProcess process;
+        process.setProgram(path);
+        process.setWorkingDirectory(QDir::homePath());
+        if (process.startDetached()) {
+            result.status = Platform::OpenResult::Opened;
+        } else {
+            result.status = Platform::OpenResult::Failed;
+            result.reason = process.errorString();
+        }
+        return result;
     }
-    return false;
+    result.status = Platform::OpenResult::NotInstalled;
+    return result;
 }
 } // namespace
 
@@ -623,10 +635,9 @@ void setupIconTheme()
     }
     // Some platforms (offscreen, minimal) name no theme folders at all: add the desktop's usual ones.
     QStringList searchPaths = QIcon::themeSearchPaths();
-    QStringList standard = {QDir::homePath() + QLatin1String("/.icons")};
-    standard += QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
-                                          QStringLiteral("icons"),
-                                          QStandardPaths::LocateDirectory);
+    QStringList standard = { QDir::homePath() + QLatin1String("/.icons") };
+    standard += QStandardPaths::locateAll(
+        QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory);
     bool added = false;
     for (const QString& dir : standard) {
         if (!searchPaths.contains(dir) && QFileInfo(dir).isDir()) {
@@ -646,7 +657,7 @@ void setupIconTheme()
         return false;
     };
     QStringList available;
-    for (const QString& theme : {QStringLiteral("breeze"), QStringLiteral("Adwaita"), QStringLiteral("hicolor")}) {
+    for (const QString& theme : { QStringLiteral("breeze"), QStringLiteral("Adwaita"), QStringLiteral("hicolor") }) {
         if (installed(theme)) {
             available.append(theme);
         }
@@ -825,34 +836,34 @@ void setOpenHandler(std::function<bool(const QString& target)> handler)
     openHandler() = std::move(handler);
 }
 
-bool startCalculator()
+OpenResult startCalculator()
 {
-    return startFirstInstalled({QStringLiteral("gnome-calculator"),
-                                QStringLiteral("kcalc"),
-                                QStringLiteral("galculator"),
-                                QStringLiteral("mate-calc"),
-                                QStringLiteral("qalculate-gtk"),
-                                QStringLiteral("xcalc")});
+    return startFirstInstalled({ QStringLiteral("gnome-calculator"),
+                                 QStringLiteral("kcalc"),
+                                 QStringLiteral("galculator"),
+                                 QStringLiteral("mate-calc"),
+                                 QStringLiteral("qalculate-gtk"),
+                                 QStringLiteral("xcalc") });
 }
 
-bool startTextEditor()
+OpenResult startTextEditor()
 {
-    return startFirstInstalled({QStringLiteral("gnome-text-editor"),
-                                QStringLiteral("gedit"),
-                                QStringLiteral("kate"),
-                                QStringLiteral("kwrite"),
-                                QStringLiteral("mousepad"),
-                                QStringLiteral("xed"),
-                                QStringLiteral("pluma"),
-                                QStringLiteral("featherpad")});
+    return startFirstInstalled({ QStringLiteral("gnome-text-editor"),
+                                 QStringLiteral("gedit"),
+                                 QStringLiteral("kate"),
+                                 QStringLiteral("kwrite"),
+                                 QStringLiteral("mousepad"),
+                                 QStringLiteral("xed"),
+                                 QStringLiteral("pluma"),
+                                 QStringLiteral("featherpad") });
 }
 
 bool createDesktopShortcut(const QString& name, const QString& target)
 {
     // The name becomes one file name on the desktop: an empty one, "." or "..", or one with a "/" would
     // name no file there or a file elsewhere.
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".")
-        || name == QLatin1String("..") || target.isEmpty()) {
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") || name == QLatin1String("..")
+        || target.isEmpty()) {
         return false;
     }
     const QString desktop = desktopDir();

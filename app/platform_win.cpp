@@ -7,11 +7,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QStandardPaths>
-
-#include <string>
-
 #include <qt_windows.h>
+
 #include <shellapi.h>
+#include <string>
 
 namespace
 {
@@ -50,6 +49,19 @@ bool shellOpen(const wchar_t* program)
     const auto result
         = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", program, nullptr, home.c_str(), SW_SHOW));
     return result > 32;
+}
+
+/// Starts one of the programs that come with Windows (always installed).
+Platform::OpenResult shellStart(const wchar_t* program)
+{
+    Platform::OpenResult result;
+    if (shellOpen(program)) {
+        result.status = Platform::OpenResult::Opened;
+    } else {
+        result.status = Platform::OpenResult::Failed;
+        result.reason = QStringLiteral("系统无法启动该程序");
+    }
+    return result;
 }
 } // namespace
 
@@ -206,14 +218,14 @@ void setOpenHandler(std::function<bool(const QString& target)> handler)
     openHandler() = std::move(handler);
 }
 
-bool startCalculator()
+OpenResult startCalculator()
 {
-    return shellOpen(L"calc");
+    return shellStart(L"calc");
 }
 
-bool startTextEditor()
+OpenResult startTextEditor()
 {
-    return shellOpen(L"notepad");
+    return shellStart(L"notepad");
 }
 
 bool createDesktopShortcut(const QString& name, const QString& target)

@@ -29,18 +29,32 @@ enum MainMenuId
 const char* const HelpPage = "help/index.html";
 } // namespace
 
+namespace
+{
+/// Tells the person once why a desktop program of the bottom row did not start: none installed (and what to
+/// install), or the reason the one found could not start.
+void reportStart(const Platform::OpenResult& result, const QString& notInstalled, const QString& cannotStart)
+{
+    if (result.status == Platform::OpenResult::NotInstalled) {
+        QSkinMessageBox::showMessage(notInstalled, 0);
+    } else if (!result) {
+        QSkinMessageBox::showMessage(cannotStart.arg(result.reason), 0);
+    }
+}
+} // namespace
+
 void QQDialog::onBtnCal()
 {
-    if (!Platform::startCalculator()) {
-        QSkinMessageBox::showMessage(QStringLiteral("未找到计算器程序\n请安装 gnome-calculator"), 0);
-    }
+    reportStart(Platform::startCalculator(),
+                QStringLiteral("未找到计算器程序\n请安装 gnome-calculator"),
+                QStringLiteral("无法启动计算器程序:%1"));
 }
 
 void QQDialog::onBtnNote()
 {
-    if (!Platform::startTextEditor()) {
-        QSkinMessageBox::showMessage(QStringLiteral("未找到文本编辑器\n请安装 gnome-text-editor"), 0);
-    }
+    reportStart(Platform::startTextEditor(),
+                QStringLiteral("未找到文本编辑器\n请安装 gnome-text-editor"),
+                QStringLiteral("无法启动文本编辑器:%1"));
 }
 
 void QQDialog::onBtnMenu()

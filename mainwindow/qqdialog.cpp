@@ -8,6 +8,7 @@
 #include "qskinmenu.h"
 #include "qskinmessagebox.h"
 #include "skinpath.h"
+#include "windowtexts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -43,7 +44,6 @@ const char* const UntrustedLauncherText
       "如果您信任它,请允许它作为程序运行(在文件管理器的属性中勾选“允许作为程序执行”,或执行 chmod +x)后再打开。";
 
 // What a drop tells the person, once per drop, after the drop has finished.
-const char* const NeedGroupText = "请先添加分组";
 const char* const SkippedFilesText = "有 %1 个文件未能添加(文件已不存在或文件名无法识别)";
 const char* const NotStoredText = "有 %1 个文件未能保存到图标库";
 
@@ -61,6 +61,7 @@ void reportOpenFailure(QWidget* parent, const Platform::OpenResult& result, cons
         text = QString::fromUtf8(UntrustedLauncherText).arg(location);
         break;
     case Platform::OpenResult::Failed:
+    case Platform::OpenResult::NotInstalled:
         text = QString::fromUtf8(OpenFailedText).arg(result.reason, location);
         break;
     }
@@ -549,7 +550,7 @@ void QQDialog::onTreeDropEvent(QDropEvent* event, int teamid, int /*itemid*/)
     if (teamid == 0) {
         // No group to add to (a catalogue emptied by another tool): say how to get one.
         if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); })) {
-            noticeAfterDrop(QString::fromUtf8(NeedGroupText));
+            noticeAfterDrop(QString::fromUtf8(WindowTexts::NeedGroup));
         }
         return;
     }

@@ -7,6 +7,7 @@
 #include "qskinlabel.h"
 #include "qskinmenu.h"
 #include "searchsession.h"
+#include "windowtexts.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -188,7 +189,7 @@ void QQDialog::onRecentTreeRClicked(int /*teamid*/, int itemid)
         return;
     }
     QSkinMenu menu(this);
-    menu.addItem(PutOnDesktopId, QStringLiteral("放到桌面"), QString());
+    menu.addItem(PutOnDesktopId, QString::fromUtf8(WindowTexts::PutOnDesktop), QString());
     if (menu.pop(0, 0) == PutOnDesktopId) {
         putOnDesktop(info.icon_name, info.file_name);
     }

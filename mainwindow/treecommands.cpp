@@ -9,6 +9,7 @@
 #include "qskinmessagebox.h"
 #include "siteeditdailog.h"
 #include "teameditdialog.h"
+#include "windowtexts.h"
 
 #include <QHash>
 #include <QMessageBox>
@@ -51,7 +52,6 @@ const char* const EditSiteText = "修改网址";
 const char* const DeleteItemText = "删除图标";
 const char* const MoveItemUpText = "上移图标";
 const char* const MoveItemDownText = "下移图标";
-const char* const PutOnDesktopText = "放到桌面";
 const char* const AddGroupText = "添加分组";
 const char* const RenameGroupText = "修改分组";
 const char* const DeleteGroupText = "删除分组";
@@ -62,7 +62,6 @@ const char* const MoveGroupDownText = "下移分组";
 const char* const LastGroupText = "当前只有一个分组不能删除!";
 const char* const DeleteGroupTitle = "提示";
 const char* const DeleteGroupQuestion = "是否删除本分组?";
-const char* const NoGroupText = "请先添加分组";
 const char* const SaveFailedText = "保存失败,数据库不可写";
 
 /// The single group of the recent page.
@@ -106,7 +105,7 @@ void QQDialog::rightClickTree(QQTree* tree, tb_en_team_type type, int teamid, in
         addEntry(menu, ItemMoveUp, MoveItemUpText);
         addEntry(menu, ItemMoveDown, MoveItemDownText);
         if (!sites) {
-            addEntry(menu, ItemPutOnDesktop, PutOnDesktopText);
+            addEntry(menu, ItemPutOnDesktop, WindowTexts::PutOnDesktop);
         }
         switch (menu.pop(0, 0)) {
         case ItemAddSite:
@@ -310,7 +309,7 @@ void QQDialog::addSite(int teamid, int /*itemid*/)
     // Only a site tree without any group passes no group (a catalogue emptied by another tool): a site stored
     // there would be shown nowhere.
     if (teamid == 0) {
-        QSkinMessageBox::showMessage(text(NoGroupText), 0);
+        QSkinMessageBox::showMessage(text(WindowTexts::NeedGroup), 0);
         return;
     }
     SiteEditDailog dialog(nullptr);

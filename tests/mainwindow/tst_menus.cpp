@@ -314,6 +314,7 @@ private slots:
                                     "ELF broken"));
         QTest::mouseClick(pressed, Qt::LeftButton);
         QCOMPARE(boxes.answered(), 3);
+        QVERIFY2(texts.at(2).startsWith(QStringLiteral("无法启动")), qPrintable(texts.at(2)));
     }
 
     void skinPicker_data()
