@@ -9,6 +9,12 @@ w1=$(wait_window "$first" "$TITLE") || fail "the first copy showed no window"
 start_brisko second
 n2=$(wait_window "$second" "$NOTICE") || fail "the second copy showed no notice"
 [ -z "$(find_window "$second" "$TITLE")" ] || fail "the second copy opened a main window"
+# The first copy's window stays on top; the notice asks to stay on top as well, so that it never opens
+# underneath it.
+for w in "$w1" "$n2"; do
+    xprop -id "$w" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE \
+        || fail "window $w does not ask to stay on top: $(xprop -id "$w" _NET_WM_STATE)"
+done
 expect_running "$first" "the first copy"
 
 dismiss_expect_exit "$n2" "$second" "the second copy"
