@@ -31,13 +31,13 @@ bool isPrivateFolder(const QString& path)
 #endif
 
 // Why a lock cannot be used, as the person is told.
-const char* const kFolderInPlace = "该路径是一个文件夹,不是锁文件";
-const char* const kLinkInPlace = "该路径是一个符号链接,不是锁文件";
-const char* const kOddFileInPlace = "该路径是一个特殊文件,不是锁文件";
-const char* const kLeftoverNotRemovable = "这是已结束的程序留下的锁文件,但无法删除";
-const char* const kOwnerUnknownNotRemovable = "无法读出该锁文件属于哪个程序,也无法删除它";
+const char* const kFolderInPlace = "该路径是一个文件夹，不是锁文件";
+const char* const kLinkInPlace = "该路径是一个符号链接，不是锁文件";
+const char* const kOddFileInPlace = "该路径是一个特殊文件，不是锁文件";
+const char* const kLeftoverNotRemovable = "这是已结束的程序留下的锁文件，但无法删除";
+const char* const kOwnerUnknownNotRemovable = "无法读出该锁文件属于哪个程序，也无法删除它";
 const char* const kNoPermission = "没有在它所在的文件夹中创建文件的权限";
-const char* const kCannotCreate = "无法创建该文件(它所在的文件夹不存在或已满)";
+const char* const kCannotCreate = "无法创建该文件（它所在的文件夹不存在或已满）";
 
 // A lock file whose owner data cannot be read yet may be one a starting copy is writing this very moment.
 constexpr qint64 kSettleMs = 2000;

@@ -31,7 +31,7 @@ void alreadyRunning()
 
 void startBlocked(const QString& path, const QString& reason)
 {
-    const QString text = QStringLiteral("程序无法启动:启动锁 %1 无法使用(%2)。\n请删除它后再启动程序。")
+    const QString text = QStringLiteral("程序无法启动：启动锁 %1 无法使用（%2）。\n请删除它后再启动程序。")
                              .arg(QDir::toNativeSeparators(path), reason);
     tellStderr(text);
     show(QMessageBox::Critical, QStringLiteral("错误"), text);
@@ -39,7 +39,7 @@ void startBlocked(const QString& path, const QString& reason)
 
 void runsUnguarded(const QString& path, const QString& reason)
 {
-    const QString text = QStringLiteral("无法建立单实例锁 %1(%2)。\n程序照常运行,但不能阻止再次启动的副本同时运行。")
+    const QString text = QStringLiteral("无法建立单实例锁 %1（%2）。\n程序照常运行，但不能阻止再次启动的副本同时运行。")
                              .arg(QDir::toNativeSeparators(path), reason);
     tellStderr(text);
     show(QMessageBox::Warning, QStringLiteral("错误"), text);
