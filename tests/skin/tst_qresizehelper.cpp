@@ -31,6 +31,13 @@ struct Rule
     bool keepMinimum = false;
     float factor = 1.0f;
 };
+/// A child of `window` at `geometry`.
+QWidget* placed(QWidget* window, const QRect& geometry)
+{
+    auto* control = new QWidget(window);
+    control->setGeometry(geometry);
+    return control;
+}
 } // namespace
 
 Q_DECLARE_METATYPE(Rule)
@@ -76,8 +83,7 @@ void TestQResizeHelper::ruleFollowsTheWindow()
     QFETCH(QRect, expected);
     QWidget window;
     window.resize(300, 200);
-    auto* control = new QWidget(&window);
-    control->setGeometry(20, 30, 100, 50);
+    auto* control = placed(&window, QRect(20, 30, 100, 50));
     QResizeHelper helper;
     helper.create(&window);
     helper.addCtrl(control, rule.right, rule.bottom, rule.width, rule.height, rule.keepMinimum, rule.factor);
@@ -93,16 +99,11 @@ void TestQResizeHelper::rulesComeFromTheRecordedGeometry()
     // however often it is done, because every rule starts from the geometry recorded by addCtrl().
     QWidget window;
     window.resize(300, 200);
-    auto* header = new QWidget(&window);
-    header->setGeometry(0, 0, 300, 30);
-    auto* corner = new QWidget(&window);
-    corner->setGeometry(270, 5, 20, 20);
-    auto* body = new QWidget(&window);
-    body->setGeometry(0, 30, 300, 140);
-    auto* footer = new QWidget(&window);
-    footer->setGeometry(10, 175, 24, 24);
-    auto* loose = new QWidget(&window);
-    loose->setGeometry(40, 40, 10, 10);
+    auto* header = placed(&window, QRect(0, 0, 300, 30));
+    auto* corner = placed(&window, QRect(270, 5, 20, 20));
+    auto* body = placed(&window, QRect(0, 30, 300, 140));
+    auto* footer = placed(&window, QRect(10, 175, 24, 24));
+    auto* loose = placed(&window, QRect(40, 40, 10, 10));
     QResizeHelper helper;
     helper.create(&window);
     helper.addCtrl(header, false, false, true, false);
@@ -151,12 +152,9 @@ void TestQResizeHelper::keepMinimumAndFactor()
 {
     QWidget window;
     window.resize(300, 300);
-    auto* half = new QWidget(&window);
-    half->setGeometry(10, 10, 100, 100);
-    auto* floor = new QWidget(&window);
-    floor->setGeometry(10, 150, 100, 100);
-    auto* anchored = new QWidget(&window);
-    anchored->setGeometry(150, 150, 100, 100);
+    auto* half = placed(&window, QRect(10, 10, 100, 100));
+    auto* floor = placed(&window, QRect(10, 150, 100, 100));
+    auto* anchored = placed(&window, QRect(150, 150, 100, 100));
     QResizeHelper helper;
     helper.create(&window);
     helper.addCtrl(half, false, false, true, true, false, 0.5f);
@@ -176,8 +174,7 @@ void TestQResizeHelper::deletedControlIsSkipped()
     QWidget window;
     window.resize(300, 300);
     auto* gone = new QWidget(&window);
-    auto* kept = new QWidget(&window);
-    kept->setGeometry(0, 0, 10, 10);
+    auto* kept = placed(&window, QRect(0, 0, 10, 10));
     QResizeHelper helper;
     helper.resing(); // before create(): nothing to do
     helper.create(&window);
