@@ -29,4 +29,14 @@ start_brisko again
 n3=$(wait_window "$again" "$NOTICE") || fail "a later copy showed no notice"
 dismiss_expect_exit "$n3" "$again" "the later copy"
 expect_running "$first" "the first copy"
+
+# A request to end (a session logout's SIGTERM) while a refused copy shows its notice closes the notice and
+# ends that copy cleanly, giving the start-up gate back.
+start_brisko ended
+wait_window "$ended" "$NOTICE" >/dev/null || fail "the copy to be ended showed no notice"
+kill -s TERM "$ended"
+wait_exit "$ended" || fail "a copy showing its notice did not end after SIGTERM"
+[ "$EXIT_CODE" = 0 ] || fail "a copy showing its notice ended with exit code $EXIT_CODE after SIGTERM"
+[ ! -e "$XDG_RUNTIME_DIR/JAMKey.lock" ] || fail "the start-up gate was left behind"
+expect_running "$first" "the first copy"
 log "ok"
