@@ -108,4 +108,12 @@ OpenResult startTextEditor();
 /// `target`. Never replaces an existing file; a missing Desktop folder is made first. False on failure,
 /// including a name that is empty, "." or "..", or contains "/".
 bool createDesktopShortcut(const QString& name, const QString& target);
+
+/// Makes a request to end the process from outside run `handler` on the GUI thread, from the event loop, never
+/// inside a signal handler: SIGTERM (what a session logout and `kill` send), SIGINT (Ctrl+C in a terminal) and
+/// SIGHUP (the terminal went away) on Linux; Ctrl+C and Ctrl+Break in a console on Windows. A signal that was
+/// ignored when the program started (`nohup`, a background job) stays ignored. Call once the application
+/// object exists; a later call replaces the handler, and an empty handler gives the signals their default
+/// action back. False when the requests cannot be caught: they then end the process as before.
+bool onTerminationRequest(std::function<void()> handler);
 } // namespace Platform

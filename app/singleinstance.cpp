@@ -2,13 +2,16 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -27,6 +30,18 @@ bool isPrivateFolder(const QString& path)
 }
 #endif
 
+// Why a lock cannot be used, as the person is told.
+const char* const kFolderInPlace = "该路径是一个文件夹，不是锁文件";
+const char* const kLinkInPlace = "该路径是一个符号链接，不是锁文件";
+const char* const kOddFileInPlace = "该路径是一个特殊文件，不是锁文件";
+const char* const kLeftoverNotRemovable = "这是已结束的程序留下的锁文件，但无法删除";
+const char* const kOwnerUnknownNotRemovable = "无法读出该锁文件属于哪个程序，也无法删除它";
+const char* const kNoPermission = "没有在它所在的文件夹中创建文件的权限";
+const char* const kCannotCreate = "无法创建该文件（它所在的文件夹不存在或已满）";
+
+// A lock file whose owner data cannot be read yet may be one a starting copy is writing this very moment.
+constexpr qint64 kSettleMs = 2000;
+
 std::unique_ptr<QLockFile> makeLock(const QString& path)
 {
     auto lock = std::make_unique<QLockFile>(path);
@@ -36,35 +51,132 @@ std::unique_ptr<QLockFile> makeLock(const QString& path)
     return lock;
 }
 
-/// One attempt to take `lock`; a lock file left by a process that no longer runs is removed and retried.
-bool tryTake(QLockFile& lock, const QString& path)
+/// What stands in a lock's place when it is not a regular file (or nothing); empty for a file or no entry.
+QString notALockFile(const QString& path)
 {
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) {
+        return QString();
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return QString::fromUtf8(kFolderInPlace);
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return QString::fromUtf8(kLinkInPlace);
+    }
+    return QString::fromUtf8(kOddFileInPlace);
+#else
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        return QString();
+    }
+    if (info.isSymLink()) {
+        return QString::fromUtf8(kLinkInPlace);
+    }
+    if (info.isDir()) {
+        return QString::fromUtf8(kFolderInPlace);
+    }
+    return info.isFile() ? QString() : QString::fromUtf8(kOddFileInPlace);
+#endif
+}
+
+/// True when the copy named in a lock file holds it: its process runs and (where that can be checked) the file
+/// is locked. A process that merely got the pid of a copy that ended holds no lock on the file.
+bool ownerHolds(qint64 pid, const QString& path)
+{
+#ifdef Q_OS_UNIX
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
+        return false;
+    }
+    // QLockFile keeps an exclusive flock() on the file while it holds it (taken before the owner data is
+    // written), so a shared one can be had only when nobody holds the lock.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return true; // cannot be checked: the running process decides
+    }
+    const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+    ::close(fd); // also drops the shared lock
+    return !free;
+#else
+    return pid > 0;
+#endif
+}
+
+/// One attempt at a lock, with the phrase for the person when it is Blocked or cannot be made.
+struct Attempt
+{
+    enum Kind
+    {
+        Taken,
+        RunningCopy,
+        Settling, ///< a file without readable owner data, made a moment ago: try again shortly
+        Blocked,
+        CannotMake,
+    } kind;
+    QString problem;
+};
+
+Attempt attempt(QLockFile& lock, const QString& path)
+{
+    // Anything but a regular file in the lock's place is never handed to QLockFile: it can be neither taken
+    // nor removed, and reading owner data from a FIFO would wait for ever.
+    const QString odd = notALockFile(path);
+    if (!odd.isEmpty()) {
+        return { Attempt::Blocked, odd };
+    }
     if (lock.tryLock(0)) {
-        return true;
+        return { Attempt::Taken, QString() };
+    }
+    if (lock.error() == QLockFile::PermissionError) {
+        return { Attempt::CannotMake, QString::fromUtf8(kNoPermission) };
     }
     if (lock.error() != QLockFile::LockFailedError) {
-        return false;
+        return { Attempt::CannotMake, QString::fromUtf8(kCannotCreate) };
     }
     qint64 pid = 0;
     QString host;
     QString app;
-    bool ownerGone = false;
+    QString problem = QString::fromUtf8(kLeftoverNotRemovable);
     if (lock.getLockInfo(&pid, &host, &app)) {
-#ifdef Q_OS_UNIX
-        ownerGone = pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-#endif
+        if (ownerHolds(pid, path)) {
+            return { Attempt::RunningCopy, QString() };
+        }
     } else {
         // No readable owner data: the owner is writing it this very moment, or was killed between making the
-        // file and writing it. Only the second case lasts.
+        // file and writing it, or the file is not readable to this user. Only the first case passes.
+        problem = QString::fromUtf8(kOwnerUnknownNotRemovable);
         const QFileInfo info(path);
-        ownerGone = info.exists() && info.lastModified().msecsTo(QDateTime::currentDateTime()) > 2000;
+        if (!info.exists()) {
+            return { Attempt::Settling, problem }; // gone meanwhile
+        }
+        const qint64 age = info.lastModified().msecsTo(QDateTime::currentDateTime());
+        if (age >= 0 && age <= kSettleMs) {
+            return { Attempt::Settling, problem };
+        }
     }
     // removeStaleLockFile only removes a lock whose owner holds no lock on it any more, so a live owner's
     // file survives even when its pid was misjudged.
-    if (ownerGone && lock.removeStaleLockFile()) {
-        return lock.tryLock(0);
+    if (lock.removeStaleLockFile() && lock.tryLock(0)) {
+        return { Attempt::Taken, QString() };
     }
-    return false;
+    return { Attempt::Blocked, problem };
+}
+
+SingleInstance::Outcome outcomeOf(Attempt::Kind kind)
+{
+    switch (kind) {
+    case Attempt::Taken:
+        return SingleInstance::Outcome::Taken;
+    case Attempt::RunningCopy:
+        return SingleInstance::Outcome::RunningCopy;
+    case Attempt::CannotMake:
+        return SingleInstance::Outcome::CannotMake;
+    case Attempt::Settling:
+    case Attempt::Blocked:
+        break;
+    }
+    return SingleInstance::Outcome::Blocked;
 }
 } // namespace
 
@@ -81,19 +193,26 @@ SingleInstance::~SingleInstance()
     m_gate->unlock();
 }
 
-bool SingleInstance::acquireGate()
+SingleInstance::Outcome SingleInstance::acquireGate(int patienceMs)
 {
     if (m_gate->isLocked()) {
-        return true;
+        return Outcome::Taken;
     }
     // Polled in short steps (QLockFile::lock() backs off to several seconds between attempts), so a copy
-    // that waited while another showed its notice goes on promptly once that notice is closed.
+    // that waited while another showed its notice goes on promptly once that notice is closed. Only the time
+    // in which no running copy held the gate counts against the patience.
+    QElapsedTimer unheld;
+    unheld.start();
     for (;;) {
-        if (tryTake(*m_gate, gatePath())) {
-            return true;
+        const Attempt a = attempt(*m_gate, gatePath());
+        m_gateProblem = a.problem;
+        if (a.kind == Attempt::Taken || a.kind == Attempt::CannotMake) {
+            return outcomeOf(a.kind);
         }
-        if (m_gate->error() == QLockFile::PermissionError || m_gate->error() == QLockFile::UnknownError) {
-            return false;
+        if (a.kind == Attempt::RunningCopy) {
+            unheld.restart();
+        } else if (unheld.hasExpired(patienceMs)) {
+            return Outcome::Blocked;
         }
         QThread::msleep(50);
     }
@@ -104,12 +223,23 @@ void SingleInstance::releaseGate()
     m_gate->unlock();
 }
 
-bool SingleInstance::tryLockInstance()
+SingleInstance::Outcome SingleInstance::tryLockInstance()
 {
     if (m_instance->isLocked()) {
-        return true;
+        m_instanceProblem.clear();
+        return Outcome::Taken;
     }
-    return tryTake(*m_instance, instancePath());
+    // A file being written passes within moments; it is not waited for longer than that.
+    QElapsedTimer settling;
+    settling.start();
+    for (;;) {
+        const Attempt a = attempt(*m_instance, instancePath());
+        m_instanceProblem = a.problem;
+        if (a.kind != Attempt::Settling || settling.hasExpired(kSettleMs + 500)) {
+            return outcomeOf(a.kind);
+        }
+        QThread::msleep(50);
+    }
 }
 
 bool SingleInstance::holdsInstance() const
@@ -117,9 +247,14 @@ bool SingleInstance::holdsInstance() const
     return m_instance->isLocked();
 }
 
-bool SingleInstance::otherCopyRuns() const
+QString SingleInstance::gateProblem() const
 {
-    return !m_instance->isLocked() && m_instance->error() == QLockFile::LockFailedError;
+    return m_gateProblem;
+}
+
+QString SingleInstance::instanceProblem() const
+{
+    return m_instanceProblem;
 }
 
 QString SingleInstance::gatePath() const
@@ -147,8 +282,8 @@ QString SingleInstance::lockFolder()
         return own;
     }
     // Somebody else made that folder (or a link there): keep the locks in the user's own cache folder.
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-                          + QLatin1String("/brisko");
+    const QString cache
+        = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QLatin1String("/brisko");
     QDir().mkpath(cache);
     return cache;
 #else

@@ -8,10 +8,24 @@
 /// Keeps a second copy of the program out, per user, with two lock files in the user's runtime folder:
 /// the start-up gate "JAMKey.lock", held only while a starting copy checks (and, when refused, while it shows
 /// its notice), and the instance lock "Shelfmate_Object.lock", held by the running copy for its whole run.
-/// A lock left behind by a copy that was killed is recovered at once, so a crash never blocks a later start.
+/// A lock left behind by a copy that was killed is recovered at once, so a crash never blocks a later start;
+/// something in a lock's place that no running copy holds and that cannot be removed (a folder, a link, a file
+/// of another user) is reported, never waited for without end.
 class SingleInstance
 {
 public:
+    /// What became of an attempt to take a lock.
+    enum class Outcome
+    {
+        Taken,
+        RunningCopy, ///< another copy that is running holds it
+        Blocked, ///< something no running copy holds is in its place and cannot be removed (see the problem text)
+        CannotMake, ///< the lock file cannot be made at all: its folder is missing, not writable or full
+    };
+
+    /// How long acquireGate() lets a gate that no running copy holds block the start.
+    static constexpr int kGatePatienceMs = 5000;
+
     /// `folder` replaces the runtime folder (tests); empty: lockFolder().
     explicit SingleInstance(const QString& folder = QString());
     ~SingleInstance();
@@ -19,20 +33,21 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    /// Waits until no other starting copy holds the gate, then takes it. False only when the lock file cannot
-    /// be made at all (folder missing or not writable).
-    bool acquireGate();
+    /// Takes the gate. Waits for as long as a running copy holds it (a refused copy holds it while its notice is
+    /// open); gives up with Blocked once something that no running copy holds has kept it for `patienceMs`.
+    /// Never RunningCopy.
+    Outcome acquireGate(int patienceMs = kGatePatienceMs);
     /// Gives the gate back (no-op when not held).
     void releaseGate();
 
-    /// Takes the instance lock without waiting. False when another live copy holds it, or when the lock file
-    /// cannot be made (see otherCopyRuns()).
-    bool tryLockInstance();
+    /// Takes the instance lock without waiting for a running copy.
+    Outcome tryLockInstance();
     bool holdsInstance() const;
-    /// After a failed tryLockInstance(): true when another live copy holds the instance lock; false when the
-    /// lock file could not be made at all (folder full, missing or not writable), where nothing says that
-    /// another copy runs.
-    bool otherCopyRuns() const;
+
+    /// Why the gate / the instance lock was Blocked or CannotMake at the last attempt: a short phrase for the
+    /// person ("该路径是一个文件夹"); empty after Taken or RunningCopy.
+    QString gateProblem() const;
+    QString instanceProblem() const;
 
     QString gatePath() const;
     QString instancePath() const;
@@ -45,4 +60,6 @@ private:
     QString m_folder; // first: the lock files are named from it
     std::unique_ptr<QLockFile> m_gate;
     std::unique_ptr<QLockFile> m_instance;
+    QString m_gateProblem;
+    QString m_instanceProblem;
 };

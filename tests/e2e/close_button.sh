@@ -26,6 +26,11 @@ done
 [ "$ended" = 1 ] || fail "the close button did not end the process"
 [ "$EXIT_CODE" = 0 ] || fail "the program ended with exit code $EXIT_CODE"
 
+# A clean end closes the catalogue: no write-ahead log is left beside data.db.
+db="$HOME/Documents/Brisko/Desktop/data.db"
+[ -f "$db" ] || fail "no catalogue at $db"
+[ ! -e "$db-wal" ] || fail "data.db-wal was left beside the catalogue"
+
 # A clean end leaves no single-instance mark behind, and the next start runs.
 [ ! -e "$XDG_RUNTIME_DIR/Shelfmate_Object.lock" ] || fail "the instance lock was left behind"
 [ ! -e "$XDG_RUNTIME_DIR/JAMKey.lock" ] || fail "the start-up gate was left behind"

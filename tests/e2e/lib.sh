@@ -79,7 +79,9 @@ start_display()
 start_brisko()
 {
     local __var=$1 dir=${2:-$BRISKO_RUNTIME_DIR} pid
-    (cd "$dir" && exec "$EXE") >>"$WORK/brisko.log" 2>&1 &
+    # Started as a desktop session starts it: no signal ignored (a background job of a script would ignore
+    # SIGINT).
+    (cd "$dir" && exec env --default-signal "$EXE") >>"$WORK/brisko.log" 2>&1 &
     pid=$!
     STARTED_PIDS+=("$pid")
     printf -v "$__var" '%s' "$pid"
@@ -133,12 +135,14 @@ dismiss()
     xdotool windowfocus --sync "$1" key Return
 }
 
-# dismiss_and_wait <window> <pid>: dismisses the notice and waits for its process to end (EXIT_CODE);
-# presses Return again if a busy machine lost the first key press. False when the process never ends.
+# dismiss_and_wait <window> <pid> [title regex]: dismisses the notice (or the box of that title) and waits for
+# its process to end (EXIT_CODE); presses Return again if a busy machine lost the first key press. False when
+# the process never ends.
 dismiss_and_wait()
 {
+    local title=${3:-$NOTICE}
     for _ in 1 2 3 4 5; do
-        if running "$2" && [ -n "$(xdotool search --all --onlyvisible --pid "$2" --name "$NOTICE" 2>/dev/null)" ]; then
+        if running "$2" && [ -n "$(xdotool search --all --onlyvisible --pid "$2" --name "$title" 2>/dev/null)" ]; then
             dismiss "$1" 2>/dev/null || true
         fi
         if WAIT_SECONDS=6 wait_exit "$2"; then

@@ -273,39 +273,62 @@ private slots:
         QVERIFY(!tree(w.get(), "iconTree")->hasItem(odd));
     }
 
-    void resizeFollowsRules()
+    void resizeFollowsRules_data()
     {
-        auto w = makeWindow();
-        w->resize(200, 400);
-        QTRY_COMPARE(w->size(), QSize(200, 400));
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("smallest") << QSize(200, 400);
+        QTest::newRow("larger") << QSize(500, 900);
+    }
+
+    /// Every control where the window's rules put it in a W x H window: anchored to the left, the right or the
+    /// bottom, or growing with the window.
+    static void checkLayout(QQDialog* w, int W, int H)
+    {
         const Control controls[] = {
             {"logoLabel", {14, 36, 50, 50}, true},
             {"dateLabel", {80, 34, 180, 30}, true},
             {"timeLabel", {80, 60, 200, 30}, true},
-            {"searchBackLabel", {0, 100, 200, 30}, false},
-            {"searchEdit", {0, 100, 170, 30}, false},
-            {"searchButton", {0, 100, 200, 30}, true},
-            {"searchIconLabel", {175, 105, 20, 20}, true},
-            {"searchClearButton", {175, 105, 20, 20}, false},
-            {"tabBar", {1, 130, 198, 30}, true},
-            {"skinButton", {122, 6, 20, 14}, true},
-            {"menuButton", {5, 372, 24, 24}, true},
-            {"calcButton", {39, 372, 24, 24}, true},
-            {"noteButton", {73, 372, 24, 24}, true},
+            {"searchBackLabel", {0, 100, W, 30}, false},
+            {"searchEdit", {0, 100, W - 30, 30}, false},
+            {"searchButton", {0, 100, W, 30}, true},
+            {"searchIconLabel", {W - 25, 105, 20, 20}, true},
+            {"searchClearButton", {W - 25, 105, 20, 20}, false},
+            {"tabBar", {1, 130, W - 2, 30}, true},
+            {"skinButton", {W - 78, 6, 20, 14}, true},
+            {"menuButton", {5, H - 28, 24, 24}, true},
+            {"calcButton", {39, H - 28, 24, 24}, true},
+            {"noteButton", {73, H - 28, 24, 24}, true},
         };
         for (const Control& c : controls) {
             auto* widget = w->findChild<QWidget*>(QLatin1String(c.name));
             QVERIFY2(widget->geometry() == c.geometry, c.name);
+            QVERIFY2(widget->isVisible() == c.visible, c.name);
         }
         for (const char* name : {"iconTree", "siteTree", "recentTree"}) {
-            QCOMPARE(tree(w.get(), name)->getScroll()->geometry(), QRect(0, 160, 200, 208));
+            QVERIFY2(tree(w, name)->getScroll()->geometry() == QRect(0, 160, W, H - 192), name);
         }
-        QCOMPARE(tree(w.get(), "searchTree")->getScroll()->geometry(), QRect(0, 130, 200, 238));
+        QCOMPARE(tree(w, "searchTree")->getScroll()->geometry(), QRect(0, 130, W, H - 162));
+    }
 
-        // And back again.
+    void resizeFollowsRules()
+    {
+        QFETCH(QSize, size);
+        auto w = makeWindow();
+        checkLayout(w.get(), 270, 580);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        w->resize(size);
+        QTRY_COMPARE(w->size(), size);
+        checkLayout(w.get(), size.width(), size.height());
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+
+        // And back again: every control where it began.
         w->resize(270, 580);
-        QTRY_COMPARE(tree(w.get(), "iconTree")->getScroll()->geometry(), QRect(0, 160, 270, 388));
-        QCOMPARE(w->findChild<QWidget*>(QStringLiteral("menuButton"))->geometry(), QRect(5, 552, 24, 24));
+        QTRY_COMPARE(w->size(), QSize(270, 580));
+        checkLayout(w.get(), 270, 580);
     }
 
     void dropOnGroup()
@@ -686,8 +709,29 @@ private slots:
 
     void skinOne()
     {
+        // The pictures of skin 1, as its files hold them.
+        const auto picture = [](const QString& path) { return QImage(path).convertToFormat(QImage::Format_ARGB32); };
+        const QImage bottom = picture(QStringLiteral("Skins/main_bg/1/main_bg_bottom.png"));
+        const QImage top = picture(QStringLiteral("Skins/main_bg/1/main_bg_top.png"));
+        QVERIFY(!bottom.isNull() && !top.isNull());
+        const auto shows = [](QQDialog* w, const QImage& b, const QImage& t) {
+            return w->bgImage().toImage().convertToFormat(QImage::Format_ARGB32) == b
+                && w->bg2Image().toImage().convertToFormat(QImage::Format_ARGB32) == t;
+        };
+
         auto w = makeWindow();
-        w->onSkinChange(nullptr); // applying skin 1 again is harmless
+        QVERIFY(shows(w.get(), bottom, top)); // the window starts with skin 1
+
+        // Another skin, then skin 1 again: a call without a button is skin 1.
+        QSkinButton other;
+        other.setId(3);
+        w->onSkinChange(&other);
+        QVERIFY(shows(w.get(),
+                      picture(QStringLiteral("Skins/main_bg/3/main_bg_bottom.png")),
+                      picture(QStringLiteral("Skins/main_bg/3/main_bg_top.png"))));
+        QVERIFY(!shows(w.get(), bottom, top));
+        w->onSkinChange(nullptr);
+        QVERIFY(shows(w.get(), bottom, top));
         QVERIFY(w->isVisible());
     }
 

@@ -1,166 +1,160 @@
-#include "qqtab.h"
-#include "qqtree.h"
 #include "qresizehelper.h"
-#include "qskinbutton.h"
-#include "qskinlabel.h"
+#include "qscrollwidget.h"
 
-#include <QLineEdit>
 #include <QScrollArea>
 #include <QTest>
 
-/// The main window's controls, placed as it places them in a 270 x 580 window, with its resize rules.
+/// QResizeHelper on small windows of its own: one rule at a time, several together, a scroll page, controls
+/// that go away. The main window's own rules are checked by the main window's test.
 class TestQResizeHelper : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void mainWindowLayoutAtMinimumSize();
-    void growingAndBackRestoresTheLayout();
+    void ruleFollowsTheWindow_data();
+    void ruleFollowsTheWindow();
+    void rulesComeFromTheRecordedGeometry();
+    void scrollPageIsPlacedThroughItsScrollArea();
     void keepMinimumAndFactor();
     void deletedControlIsSkipped();
 };
 
 namespace
 {
-struct Layout
+/// The rule flags of one addCtrl() call.
+struct Rule
 {
-    QWidget window;
-    QSkinLabel* logoLabel;
-    QSkinLabel* searchBackLabel;
-    QLineEdit* searchEdit;
-    QSkinButton* searchButton;
-    QSkinLabel* searchIconLabel;
-    QSkinButton* searchClearButton;
-    QQTab* tabBar;
-    QQTree* iconTree;
-    QQTree* siteTree;
-    QQTree* recentTree;
-    QQTree* searchTree;
-    QSkinButton* skinButton;
-    QSkinButton* menuButton;
-    QSkinButton* calcButton;
-    QSkinButton* noteButton;
-    QResizeHelper helper;
-
-    Layout()
-    {
-        window.resize(270, 580);
-        const int W = 270;
-        const int H = 580;
-        logoLabel = new QSkinLabel(&window);
-        logoLabel->setGeometry(14, 36, 50, 50);
-        searchBackLabel = new QSkinLabel(&window);
-        searchBackLabel->setGeometry(0, 100, W, 30);
-        searchEdit = new QLineEdit(&window);
-        searchEdit->setGeometry(0, 100, W - 30, 30);
-        searchButton = new QSkinButton(&window);
-        searchButton->setGeometry(0, 100, W, 30);
-        searchIconLabel = new QSkinLabel(&window);
-        searchIconLabel->setGeometry(W - 25, 105, 20, 20);
-        searchClearButton = new QSkinButton(&window);
-        searchClearButton->setGeometry(W - 25, 105, 20, 20);
-        tabBar = new QQTab(&window);
-        tabBar->setGeometry(1, 130, W - 2, 30);
-        const QRect treeArea(0, 160, W, H - 192);
-        iconTree = new QQTree(&window);
-        iconTree->setGeometry(treeArea);
-        siteTree = new QQTree(&window);
-        siteTree->setGeometry(treeArea);
-        recentTree = new QQTree(&window);
-        recentTree->setGeometry(treeArea);
-        searchTree = new QQTree(&window);
-        QRect searchArea(treeArea.left(), treeArea.top() - 30, treeArea.width(), treeArea.height() + 30);
-        searchTree->setGeometry(searchArea);
-        skinButton = new QSkinButton(&window);
-        skinButton->setGeometry(W - 78, 6, 20, 14);
-        menuButton = new QSkinButton(&window);
-        menuButton->setGeometry(5, H - 28, 24, 24);
-        calcButton = new QSkinButton(&window);
-        calcButton->setGeometry(39, H - 28, 24, 24);
-        noteButton = new QSkinButton(&window);
-        noteButton->setGeometry(73, H - 28, 24, 24);
-
-        helper.create(&window);
-        helper.addCtrl(tabBar, false, false, true, false, false, 1.0f);
-        helper.addCtrl(searchTree->getScroll(), false, false, true, true, false, 1.0f);
-        helper.addCtrl(iconTree->getScroll(), false, false, true, true, false, 1.0f);
-        helper.addCtrl(siteTree->getScroll(), false, false, true, true, false, 1.0f);
-        helper.addCtrl(recentTree->getScroll(), false, false, true, true, false, 1.0f);
-        // Registered directly: handled through its scroll area.
-        helper.addCtrl(searchTree, false, false, true, true, false, 1.0f);
-        helper.addCtrl(searchIconLabel, true, false, false, false, false, 1.0f);
-        helper.addCtrl(searchClearButton, true, false, false, false, false, 1.0f);
-        helper.addCtrl(searchBackLabel, false, false, true, false, false, 1.0f);
-        helper.addCtrl(searchEdit, false, false, true, false, false, 1.0f);
-        helper.addCtrl(searchButton, false, false, true, false, false, 1.0f);
-        helper.addCtrl(skinButton, true, false, false, false, false, 1.0f);
-        helper.addCtrl(calcButton, false, true, false, false, false, 1.0f);
-        helper.addCtrl(noteButton, false, true, false, false, false, 1.0f);
-        helper.addCtrl(menuButton, false, true, false, false, false, 1.0f);
-    }
-
-    void resizeTo(int w, int h)
-    {
-        window.resize(w, h);
-        helper.resing();
-    }
+    bool right = false;
+    bool bottom = false;
+    bool width = false;
+    bool height = false;
+    bool keepMinimum = false;
+    float factor = 1.0f;
 };
+/// A child of `window` at `geometry`.
+QWidget* placed(QWidget* window, const QRect& geometry)
+{
+    auto* control = new QWidget(window);
+    control->setGeometry(geometry);
+    return control;
+}
 } // namespace
 
-void TestQResizeHelper::mainWindowLayoutAtMinimumSize()
+Q_DECLARE_METATYPE(Rule)
+
+void TestQResizeHelper::ruleFollowsTheWindow_data()
 {
-    Layout l;
-    l.resizeTo(200, 400);
+    // A 300 x 200 window with one control at (20, 30, 100, 50), then resized.
+    QTest::addColumn<Rule>("rule");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRect>("expected");
+    const QSize larger(360, 240); // 60 wider, 40 higher
+    const QSize smaller(250, 170); // 50 narrower, 30 lower
 
-    QCOMPARE(l.iconTree->getScroll()->geometry(), QRect(0, 160, 200, 208));
-    QCOMPARE(l.siteTree->getScroll()->geometry(), QRect(0, 160, 200, 208));
-    QCOMPARE(l.recentTree->getScroll()->geometry(), QRect(0, 160, 200, 208));
-    QCOMPARE(l.searchTree->getScroll()->geometry(), QRect(0, 130, 200, 238));
-    QCOMPARE(l.tabBar->geometry(), QRect(1, 130, 198, 30));
-
-    QCOMPARE(l.menuButton->geometry(), QRect(5, 372, 24, 24));
-    QCOMPARE(l.calcButton->geometry(), QRect(39, 372, 24, 24));
-    QCOMPARE(l.noteButton->geometry(), QRect(73, 372, 24, 24));
-
-    QCOMPARE(l.skinButton->geometry(), QRect(122, 6, 20, 14));
-    QCOMPARE(l.searchIconLabel->geometry(), QRect(175, 105, 20, 20));
-    QCOMPARE(l.searchClearButton->geometry(), QRect(175, 105, 20, 20));
-
-    QCOMPARE(l.searchBackLabel->geometry(), QRect(0, 100, 200, 30));
-    QCOMPARE(l.searchEdit->geometry(), QRect(0, 100, 170, 30));
-    QCOMPARE(l.searchButton->geometry(), QRect(0, 100, 200, 30));
-
-    // Not registered: stays where it is.
-    QCOMPARE(l.logoLabel->geometry(), QRect(14, 36, 50, 50));
+    QTest::newRow("no rule: stays") << Rule {} << larger << QRect(20, 30, 100, 50);
+    QTest::newRow("right: keeps its gap to the right edge") << Rule { true } << larger << QRect(80, 30, 100, 50);
+    QTest::newRow("bottom: keeps its gap to the bottom edge")
+        << Rule { false, true } << larger << QRect(20, 70, 100, 50);
+    QTest::newRow("width: grows with the window") << Rule { false, false, true } << larger << QRect(20, 30, 160, 50);
+    QTest::newRow("height: grows with the window")
+        << Rule { false, false, false, true } << larger << QRect(20, 30, 100, 90);
+    QTest::newRow("width and height: shrink with the window")
+        << Rule { false, false, true, true } << smaller << QRect(20, 30, 50, 20);
+    QTest::newRow("right and width: the left edge stays")
+        << Rule { true, false, true } << larger << QRect(20, 30, 160, 50);
+    QTest::newRow("bottom and height: the top edge stays")
+        << Rule { false, true, false, true } << smaller << QRect(20, 30, 100, 20);
+    QTest::newRow("factor: a share of the change")
+        << Rule { false, false, true, true, false, 0.5f } << larger << QRect(20, 30, 130, 70);
+    QTest::newRow("factor with right: the far edge keeps its gap")
+        << Rule { true, false, true, false, false, 0.5f } << larger << QRect(50, 30, 130, 50);
+    QTest::newRow("keep minimum: never below the recorded size")
+        << Rule { false, false, true, true, true } << smaller << QRect(20, 30, 100, 50);
+    QTest::newRow("keep minimum: still grows")
+        << Rule { false, false, true, true, true } << larger << QRect(20, 30, 160, 90);
+    QTest::newRow("shrunk past nothing: empty, not negative")
+        << Rule { false, false, true, true } << QSize(150, 100) << QRect(20, 30, 0, 0);
 }
 
-void TestQResizeHelper::growingAndBackRestoresTheLayout()
+void TestQResizeHelper::ruleFollowsTheWindow()
 {
-    Layout l;
-    l.resizeTo(500, 900);
-    QCOMPARE(l.iconTree->getScroll()->geometry(), QRect(0, 160, 500, 708));
-    QCOMPARE(l.noteButton->geometry(), QRect(73, 872, 24, 24));
-    QCOMPARE(l.skinButton->geometry(), QRect(422, 6, 20, 14));
-    // Rules are applied from the recorded geometry, so a round trip ends where it began.
-    l.resizeTo(200, 400);
-    l.resizeTo(270, 580);
-    QCOMPARE(l.iconTree->getScroll()->geometry(), QRect(0, 160, 270, 388));
-    QCOMPARE(l.searchTree->getScroll()->geometry(), QRect(0, 130, 270, 418));
-    QCOMPARE(l.noteButton->geometry(), QRect(73, 552, 24, 24));
-    QCOMPARE(l.skinButton->geometry(), QRect(192, 6, 20, 14));
-    QCOMPARE(l.searchIconLabel->geometry(), QRect(245, 105, 20, 20));
+    QFETCH(Rule, rule);
+    QFETCH(QSize, size);
+    QFETCH(QRect, expected);
+    QWidget window;
+    window.resize(300, 200);
+    auto* control = placed(&window, QRect(20, 30, 100, 50));
+    QResizeHelper helper;
+    helper.create(&window);
+    helper.addCtrl(control, rule.right, rule.bottom, rule.width, rule.height, rule.keepMinimum, rule.factor);
+
+    window.resize(size);
+    helper.resing();
+    QCOMPARE(control->geometry(), expected);
+}
+
+void TestQResizeHelper::rulesComeFromTheRecordedGeometry()
+{
+    // Several controls with different rules beside one without: resizing there and back ends where it began,
+    // however often it is done, because every rule starts from the geometry recorded by addCtrl().
+    QWidget window;
+    window.resize(300, 200);
+    auto* header = placed(&window, QRect(0, 0, 300, 30));
+    auto* corner = placed(&window, QRect(270, 5, 20, 20));
+    auto* body = placed(&window, QRect(0, 30, 300, 140));
+    auto* footer = placed(&window, QRect(10, 175, 24, 24));
+    auto* loose = placed(&window, QRect(40, 40, 10, 10));
+    QResizeHelper helper;
+    helper.create(&window);
+    helper.addCtrl(header, false, false, true, false);
+    helper.addCtrl(corner, true, false, false, false);
+    helper.addCtrl(body, false, false, true, true);
+    helper.addCtrl(footer, false, true, false, false);
+
+    window.resize(500, 400);
+    helper.resing();
+    QCOMPARE(header->geometry(), QRect(0, 0, 500, 30));
+    QCOMPARE(corner->geometry(), QRect(470, 5, 20, 20));
+    QCOMPARE(body->geometry(), QRect(0, 30, 500, 340));
+    QCOMPARE(footer->geometry(), QRect(10, 375, 24, 24));
+    QCOMPARE(loose->geometry(), QRect(40, 40, 10, 10));
+
+    for (const QSize size : { QSize(120, 90), QSize(640, 480), QSize(300, 200) }) {
+        window.resize(size);
+        helper.resing();
+    }
+    QCOMPARE(header->geometry(), QRect(0, 0, 300, 30));
+    QCOMPARE(corner->geometry(), QRect(270, 5, 20, 20));
+    QCOMPARE(body->geometry(), QRect(0, 30, 300, 140));
+    QCOMPARE(footer->geometry(), QRect(10, 175, 24, 24));
+    QCOMPARE(loose->geometry(), QRect(40, 40, 10, 10));
+}
+
+void TestQResizeHelper::scrollPageIsPlacedThroughItsScrollArea()
+{
+    // The page sits inside its scroll area: the area is what the window holds, so the rule moves the area
+    // and the page follows it.
+    QWidget window;
+    window.resize(300, 200);
+    auto* page = new QScrollWidget(&window);
+    page->setGeometry(0, 40, 300, 120);
+    QResizeHelper helper;
+    helper.create(&window);
+    helper.addCtrl(page, false, false, true, true);
+
+    window.resize(400, 260);
+    helper.resing();
+    QCOMPARE(page->getScroll()->geometry(), QRect(0, 40, 400, 180));
+    QCOMPARE(page->getScroll()->parentWidget(), &window);
 }
 
 void TestQResizeHelper::keepMinimumAndFactor()
 {
     QWidget window;
     window.resize(300, 300);
-    auto* half = new QWidget(&window);
-    half->setGeometry(10, 10, 100, 100);
-    auto* floor = new QWidget(&window);
-    floor->setGeometry(10, 150, 100, 100);
-    auto* anchored = new QWidget(&window);
-    anchored->setGeometry(150, 150, 100, 100);
+    auto* half = placed(&window, QRect(10, 10, 100, 100));
+    auto* floor = placed(&window, QRect(10, 150, 100, 100));
+    auto* anchored = placed(&window, QRect(150, 150, 100, 100));
     QResizeHelper helper;
     helper.create(&window);
     helper.addCtrl(half, false, false, true, true, false, 0.5f);
@@ -180,8 +174,7 @@ void TestQResizeHelper::deletedControlIsSkipped()
     QWidget window;
     window.resize(300, 300);
     auto* gone = new QWidget(&window);
-    auto* kept = new QWidget(&window);
-    kept->setGeometry(0, 0, 10, 10);
+    auto* kept = placed(&window, QRect(0, 0, 10, 10));
     QResizeHelper helper;
     helper.resing(); // before create(): nothing to do
     helper.create(&window);
