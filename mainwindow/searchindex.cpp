@@ -1,6 +1,7 @@
 #include "searchindex.h"
 
 #include "icondatabase.h"
+#include "pinyin.h"
 
 #include <QSet>
 
@@ -372,6 +373,25 @@ void SearchIndex::scan(const NameMatcher& matcher, int from, int to, std::vector
         }
         if (matched) {
             ids.push_back(id);
+        }
+    }
+}
+
+void SearchIndex::scanPinyin(
+    const PinyinMatcher& matcher, int from, int to, std::vector<int>& fromStart, std::vector<int>& within) const
+{
+    from = std::max(from, 0);
+    to = std::min(to, size());
+    for (int pos = from; pos < to; ++pos) {
+        switch (matcher.match(nameAt(size_t(pos)))) {
+        case PinyinMatcher::Match::FromStart:
+            fromStart.push_back(m_ids[size_t(pos)]);
+            break;
+        case PinyinMatcher::Match::Within:
+            within.push_back(m_ids[size_t(pos)]);
+            break;
+        case PinyinMatcher::Match::None:
+            break;
         }
     }
 }

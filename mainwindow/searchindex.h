@@ -9,6 +9,7 @@
 #include <vector>
 
 class IconDatabase;
+class PinyinMatcher;
 
 /// Decides whether a name matches a search keyword exactly as the store's search does: the name contains the
 /// keyword, where % in the keyword stands for any run of characters and _ for any one character, and ASCII
@@ -78,6 +79,10 @@ public:
 
     /// Scans positions [from, to) and appends the ids of the entries whose names match to `ids`.
     void scan(const NameMatcher& matcher, int from, int to, std::vector<int>& ids) const;
+    /// Scans positions [from, to) for names that hold the keyword in pinyin: the ids of those that hold it from
+    /// their first character are appended to `fromStart`, the others to `within`.
+    void scanPinyin(
+        const PinyinMatcher& matcher, int from, int to, std::vector<int>& fromStart, std::vector<int>& within) const;
 
     /// Bytes held (names, ids and places), for memory figures.
     size_t memoryBytes() const;
