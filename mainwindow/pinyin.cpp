@@ -124,6 +124,23 @@ int characterCount()
 {
     return int(PinyinTable::kCodePoints);
 }
+
+std::uint32_t initials(std::string_view name)
+{
+    constexpr std::uint32_t beyondAscii = 1u << 31;
+    std::uint32_t result = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+    const auto* end = p + name.size();
+    while (p != end) {
+        const char32_t c = lowerAscii(nextChar(p, end));
+        if (c >= 'a' && c <= 'z') {
+            result |= 1u << (c - 'a');
+        } else if (c >= 0x80) {
+            result |= beyondAscii | PinyinTable::kSetFirstLetters[readingSet(c)];
+        }
+    }
+    return (result & beyondAscii) ? result : 0;
+}
 } // namespace Pinyin
 
 /// The keyword prepared for matching: per ASCII character, the places in the keyword where it stands.
@@ -255,6 +272,10 @@ PinyinMatcher::PinyinMatcher(const QString& keyword)
         return;
     }
     m_length = int(text.size());
+    // The keyword's first character must be read from the name: a letter as the start of a reading or as
+    // itself; any other character only as itself, in a name that has something to read.
+    const char first = text.at(0);
+    m_initialsNeeded = first >= 'a' && first <= 'z' ? 1u << (first - 'a') : 1u << 31;
     if (m_length < 64) {
         m_short = std::make_unique<Keyword<1>>(text);
     } else {
@@ -264,17 +285,9 @@ PinyinMatcher::PinyinMatcher(const QString& keyword)
 
 PinyinMatcher::~PinyinMatcher() = default;
 
-PinyinMatcher::Match PinyinMatcher::match(std::string_view name) const
+PinyinMatcher::Match PinyinMatcher::match(std::string_view name, std::uint32_t initials) const
 {
-    if (m_length == 0) {
-        return Match::None;
-    }
-    // Text of ASCII characters alone holds no readings.
-    unsigned char bytes = 0;
-    for (const char c : name) {
-        bytes |= static_cast<unsigned char>(c);
-    }
-    if ((bytes & 0x80) == 0) {
+    if ((initials & m_initialsNeeded) == 0) {
         return Match::None;
     }
     return m_short ? m_short->match(name) : m_long->match(name);

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -16,6 +15,10 @@ namespace Pinyin
 QStringList readings(char32_t c);
 /// Number of characters that have readings.
 int characterCount();
+/// What a name (UTF-8) can be read to start a character with: bit n when a reading of one of its characters
+/// starts with the letter 'a' + n, or it holds that letter in either case; bit 31 when it holds any character
+/// beyond ASCII. 0 for a name of ASCII characters alone, which is never read in pinyin.
+std::uint32_t initials(std::string_view name);
 } // namespace Pinyin
 
 /// Decides whether a name, read in pinyin, holds a keyword typed in Latin letters: each character of a run of
@@ -51,13 +54,18 @@ public:
     bool isUsable() const { return m_length > 0; }
     /// How a name (UTF-8; text that is not well-formed reads as characters without readings) holds the
     /// keyword.
-    Match match(std::string_view name) const;
+    Match match(std::string_view name) const { return match(name, Pinyin::initials(name)); }
+    /// The same for a name whose initials are known.
+    Match match(std::string_view name, std::uint32_t initials) const;
+    /// A name can hold the keyword only when its initials (Pinyin::initials) have one of these bits.
+    std::uint32_t initialsNeeded() const { return m_initialsNeeded; }
 
 private:
     template <int Words>
     struct Keyword;
 
     int m_length = 0;
+    std::uint32_t m_initialsNeeded = 0;
     std::unique_ptr<Keyword<1>> m_short;
     std::unique_ptr<Keyword<4>> m_long;
 };

@@ -24,6 +24,9 @@ constexpr int SingleGroup = 1;
 /// Height of one result row of the search tree, to know how many make a screenful.
 constexpr int ResultRowHeight = 40;
 
+/// Shown in the result list when a search has found nothing.
+const char* const NoMatchText = "没有找到匹配的图标";
+
 enum RecentMenuId
 {
     PutOnDesktopId = 1,
@@ -85,7 +88,6 @@ void QQDialog::showSearchResult(bool show)
             page->setBackgroundRole(QPalette::Window);
             page->setAutoFillBackground(true);
         }
-        searchTree->setEmptyText(QStringLiteral("没有找到匹配的图标"));
         searchTree->show();
         tabBar->hide();
         iconTree->hide();
@@ -114,6 +116,8 @@ void QQDialog::onSearchTextChanged(const QString& text)
     // A screenful is found now; the rest of a long list arrives in slices while the person reads or types on.
     const int screenful = std::max(1, searchTree->height() / ResultRowHeight + 1);
     search->start(text, screenful);
+    // "Nothing found" is said once the whole catalogue has been looked through.
+    searchTree->setEmptyText(search->isSettled() ? QString::fromUtf8(NoMatchText) : QString());
     searchTree->setTeamRows(SingleGroup, search->rows());
     if (search->rowCount() > 0) {
         searchTree->selectItem(SingleGroup, search->firstId());
@@ -136,6 +140,9 @@ SearchSession* QQDialog::searchSession()
     if (!m_search) {
         m_search = new SearchSession(database, this);
         connect(m_search, &SearchSession::rowsAppended, this, &QQDialog::onSearchRowsAppended);
+        connect(m_search, &SearchSession::settled, this, [this] {
+            searchTree->setEmptyText(QString::fromUtf8(NoMatchText));
+        });
     }
     return m_search;
 }

@@ -46,7 +46,8 @@ private:
 };
 
 /// The names of the catalogue's entries of both shown kinds (programs and files, sites), held compactly for
-/// type-ahead search: one buffer of UTF-8 text and, per entry in row id order, its id and where its name lies.
+/// type-ahead search: one buffer of UTF-8 text and, per entry in row id order, its id, where its name lies and
+/// the initials its name can be read with.
 /// Searches scan it by position, so a long scan can be cut into slices and more kinds of matching can follow
 /// the store's own in further passes.
 class SearchIndex
@@ -123,6 +124,8 @@ private:
     std::vector<int> m_ids;
     std::vector<std::uint32_t> m_begin;
     std::vector<std::uint32_t> m_end;
+    /// Per entry, the letters its name can be read to start a character with (Pinyin::initials).
+    std::vector<std::uint32_t> m_initials;
     /// Ids (ascending) of the names that are not well-formed UTF-8 or hold a NUL: those are matched character
     /// by character as SQLite reads them.
     std::vector<int> m_oddIds;

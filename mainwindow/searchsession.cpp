@@ -134,9 +134,10 @@ bool SearchSession::updateIndex(bool now)
         }
         if (!now) {
             loadSlice();
-            return false;
-        }
-        if (!m_index->loadMore(m_db, -1)) {
+            if (!m_index->isLoaded()) {
+                return false;
+            }
+        } else if (!m_index->loadMore(m_db, -1)) {
             return false;
         }
     }
@@ -163,13 +164,37 @@ void SearchSession::loadSlice()
     clock.start();
     while (m_index->isLoading() && clock.nsecsElapsed() < kSliceNs) {
         if (!m_index->loadMore(m_db, kLoadRows)) {
-            return; // the next search tries again
+            // The next search tries again; one waiting now asks the store.
+            if (m_waiting) {
+                endWaiting();
+            }
+            return;
         }
     }
     if (m_index->isLoading()) {
         m_loadTimer->start(0);
+    } else if (m_waiting) {
+        endWaiting();
     } else if (!m_changed.empty()) {
         m_changeTimer->start(0);
+    }
+}
+
+void SearchSession::endWaiting()
+{
+    // The names are all there (or could not be read): the search typed meanwhile runs now.
+    m_waiting = false;
+    m_usesIndex = updateIndex(true);
+    if (m_usesIndex) {
+        beginScan(kFirstSliceNs);
+    } else {
+        searchStore();
+    }
+    if (rowCount() > 0) {
+        emit rowsAppended();
+    }
+    if (!m_scanning) {
+        emit settled();
     }
 }
 
@@ -189,35 +214,61 @@ void SearchSession::start(const QString& keyword, int firstRows)
 {
     stop();
     m_results = std::make_shared<Results>();
+    m_keyword = keyword;
     m_matcher = std::make_unique<NameMatcher>(keyword);
-    m_usesIndex = m_matcher->isExact() && updateIndex(true);
-    if (!m_usesIndex) {
-        // The store's own search, all at once.
-        QList<IconItemInfo> found;
-        m_db.searchItems(found, keyword);
-        for (const IconItemInfo& info : std::as_const(found)) {
-            if (info.ttype == en_team_icon || info.ttype == en_team_site) {
-                m_results->ids.push_back(info.id);
-                m_results->names.append(info.icon_name);
-            }
-        }
-        m_results->ascending = std::is_sorted(m_results->ids.begin(), m_results->ids.end());
-        m_matcher.reset();
-        return;
-    }
-    m_results->index = m_index;
     m_pinyin = std::make_unique<PinyinMatcher>(keyword);
     if (!m_pinyin->isUsable()) {
         m_pinyin.reset();
     }
+    m_firstRows = std::max(firstRows, 1);
+    m_usesIndex = false;
+    if (m_matcher->isExact() && listening() && !m_db.inTransaction()) {
+        m_usesIndex = updateIndex(false);
+        if (!m_usesIndex && m_index->isLoading()) {
+            // The names are still being read (typing started at once): the search runs once they are all
+            // there, and the keys are not held up meanwhile.
+            m_usesIndex = true;
+            m_waiting = true;
+            return;
+        }
+    }
+    if (m_usesIndex) {
+        beginScan(kFirstSliceNs);
+    } else {
+        searchStore();
+    }
+}
+
+void SearchSession::searchStore()
+{
+    // The store's own search, all at once.
+    QList<IconItemInfo> found;
+    m_db.searchItems(found, m_keyword);
+    for (const IconItemInfo& info : std::as_const(found)) {
+        if (info.ttype == en_team_icon || info.ttype == en_team_site) {
+            m_results->ids.push_back(info.id);
+            m_results->names.append(info.icon_name);
+        }
+    }
+    m_results->ascending = std::is_sorted(m_results->ids.begin(), m_results->ids.end());
+    m_matcher.reset();
+    m_pinyin.reset();
+}
+
+void SearchSession::beginScan(qint64 budgetNs)
+{
+    m_results->index = m_index;
     m_pinyinPass = false;
     m_scanning = m_index->size() > 0;
     m_nextId = m_scanning ? m_index->idAt(0) : 0;
     if (m_scanning) {
-        scanSlice(std::max(firstRows, 1), kFirstSliceNs);
+        scanSlice(m_firstRows, budgetNs);
     }
     if (m_scanning) {
         m_sliceTimer->start();
+    } else {
+        m_matcher.reset();
+        m_pinyin.reset();
     }
 }
 
@@ -225,6 +276,7 @@ void SearchSession::stop()
 {
     m_sliceTimer->stop();
     m_scanning = false;
+    m_waiting = false;
     m_matcher.reset();
     m_pinyin.reset();
     std::vector<int>().swap(m_within);
@@ -324,7 +376,7 @@ int SearchSession::firstId() const
 
 bool SearchSession::isSettled() const
 {
-    return !m_scanning;
+    return !m_scanning && !m_waiting;
 }
 
 bool SearchSession::usesIndex() const

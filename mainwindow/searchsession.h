@@ -34,7 +34,8 @@ public:
     /// about to start).
     void prepare();
     /// Searches for `keyword` (not empty), ending any search before. Matches are found now until there are
-    /// `firstRows` of them (a screenful); the rest follow in slices (rowsAppended, then settled).
+    /// `firstRows` of them (a screenful); the rest follow in slices (rowsAppended, then settled). While the
+    /// names are still being read (prepare() just called), the search waits for them between events.
     void start(const QString& keyword, int firstRows);
     /// Ends the current search and lets go of its results.
     void stop();
@@ -69,6 +70,12 @@ private:
     void applyChanges();
     /// Scans until `enough` results are known, the scan is through, or `budgetMs` has passed.
     void scanSlice(int enough, qint64 budgetMs);
+    /// Starts scanning the index for the current search, the first slice now.
+    void beginScan(qint64 budgetNs);
+    /// Runs the current search, which waited for the names to be read.
+    void endWaiting();
+    /// Answers the current search with the store's own search.
+    void searchStore();
     /// Scans positions [from, to) of the index for pinyin matches that are not listed already.
     void scanPinyinChunk(int from, int to);
     void continueScan();
@@ -76,6 +83,7 @@ private:
     IconDatabase m_db;
     std::shared_ptr<SearchIndex> m_index;
     std::shared_ptr<Results> m_results;
+    QString m_keyword;
     std::unique_ptr<NameMatcher> m_matcher;
     /// The current keyword read as pinyin; null when it cannot be.
     std::unique_ptr<PinyinMatcher> m_pinyin;
@@ -86,6 +94,10 @@ private:
     /// The scan of the current search goes on at this id (the first one not yet scanned) while it runs.
     int m_nextId = 0;
     bool m_scanning = false;
+    /// The current search waits for the names to be read.
+    bool m_waiting = false;
+    /// Results wanted from the first slice of the current search.
+    int m_firstRows = 1;
     /// Ids changed through the store since the index was last brought up to date.
     std::vector<int> m_changed;
     quint64 m_listener = 0;
