@@ -156,8 +156,13 @@ bool QQDialog::searchEditKey(const QKeyEvent* event)
     case Qt::Key_Up:
         searchTree->selectUp();
         return true;
-    case Qt::Key_Return: {
-        // Taken whether or not a result is selected.
+    case Qt::Key_Escape:
+        // Leaves the search as the clear button does.
+        onBtnSearchDel();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        // Taken whether or not a result is selected; the keypad's Enter opens as Return does.
         int teamid = 0;
         int itemid = 0;
         searchTree->getSelectItem(teamid, itemid);
