@@ -44,6 +44,12 @@ void QQDialog::onBtnSearchDel()
 {
     showSearchEdit(false);
     showSearchResult(false);
+    // The keyboard goes back to the page the tabs show, now that it is shown again.
+    if (QWidget* page = tabBar->page(tabBar->currentItem())) {
+        if (auto* tree = page->findChild<QQTree*>()) {
+            tree->setFocus(Qt::OtherFocusReason);
+        }
+    }
 }
 
 void QQDialog::showSearchEdit(bool show)
@@ -63,16 +69,12 @@ void QQDialog::showSearchEdit(bool show)
     searchBackLabel->hide();
     // Emptying a non-empty edit runs the search for the empty text, which takes the results away.
     searchEdit->setText(QString());
+    // Hidden with the keyboard, the edit would hand it on as if Tab had been pressed; the caller places it.
+    searchEdit->clearFocus();
     searchEdit->hide();
     searchClearButton->hide();
     searchButton->show();
     searchIconLabel->show();
-    // The keyboard goes back to the page the tabs show.
-    if (QWidget* page = tabBar->page(tabBar->currentItem())) {
-        if (auto* tree = page->findChild<QQTree*>()) {
-            tree->setFocus();
-        }
-    }
 }
 
 void QQDialog::showSearchResult(bool show)
