@@ -1425,6 +1425,7 @@ void QQTree::mousePressEvent(QMouseEvent* event)
     }
     if (hit.item) {
         d->selected = hit.item;
+        d->cursorTeam = 0;
         update();
     } else if (hit.team) {
         // A header clicked takes the keyboard's cursor; a left click also opens or closes its group.

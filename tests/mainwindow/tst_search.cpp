@@ -492,6 +492,33 @@ private slots:
         QCOMPARE(walked, contain + fromStart + within);
     }
 
+    void typedBeforeTheNamesAreRead()
+    {
+        // More names than one slice between events reads: the letter typed into the window at once waits for
+        // them, then the list is the whole answer with its first row selected.
+        const QString path = makeFile(QStringLiteral("any.txt"));
+        QVERIFY(db.beginBatch());
+        for (int i = 0; i < 60000; ++i) {
+            db.addItem(QStringLiteral("名字 %1").arg(i), path, iconTeam, en_team_icon);
+        }
+        const int late = db.addItem(QStringLiteral("微信"), path, iconTeam, en_team_icon);
+        QVERIFY(db.commitBatch());
+        auto w = makeWindow();
+        tree(w.get(), "iconTree")->setFocus();
+        QTest::keyClick(tree(w.get(), "iconTree"), Qt::Key_W);
+        QCOMPARE(edit(w.get())->text(), QStringLiteral("w"));
+        auto* session = w->findChild<SearchSession*>();
+        QVERIFY(session);
+        QTRY_VERIFY(session->isSettled());
+        QQTree* results = tree(w.get(), "searchTree");
+        QCOMPARE(results->itemIds(1), QList<int> { late });
+        int team = 0;
+        int item = 0;
+        results->getSelectItem(team, item);
+        QCOMPARE(item, late);
+        QVERIFY(session->usesIndex());
+    }
+
     void longListArrivesWhileTyping()
     {
         const int count = 20000;
