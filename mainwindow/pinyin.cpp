@@ -155,7 +155,7 @@ struct PinyinMatcher::Keyword
     std::uint32_t letterAt[LongestKeyword + 1] = {};
     int length = 0;
 
-    Keyword(const QByteArray& text)
+    explicit Keyword(const QByteArray& text)
         : length(int(text.size()))
     {
         for (int i = 0; i < length; ++i) {

@@ -641,6 +641,14 @@ struct QQTree::Private
         return scaled;
     }
 
+    /// The frame of the group files would be dropped into, and of the keyboard's current row.
+    void paintOutline(QPainter& p, const QRect& row)
+    {
+        p.setPen(QPen(kDropOutlineColor, 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(row).adjusted(4.5, 2, -4.5, -2), 5, 5);
+    }
+
     void paintHighlight(QPainter& p, const QRect& row, const QColor& color)
     {
         p.setPen(Qt::NoPen);
@@ -652,9 +660,7 @@ struct QQTree::Private
     {
         if (t->id == dropTeam) {
             paintHighlight(p, row, kSelectColor);
-            p.setPen(QPen(kDropOutlineColor, 1.2));
-            p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(QRectF(row).adjusted(4.5, 2, -4.5, -2), 5, 5);
+            paintOutline(p, row);
         } else if (!selected && cursorTeam == t->id) {
             paintHighlight(p, row, kSelectColor);
             paintFocusFrame(p, row);
@@ -898,12 +904,9 @@ struct QQTree::Private
     /// A frame around the current row while the tree has the keyboard.
     void paintFocusFrame(QPainter& p, const QRect& row)
     {
-        if (!q->hasFocus()) {
-            return;
+        if (q->hasFocus()) {
+            paintOutline(p, row);
         }
-        p.setPen(QPen(kDropOutlineColor, 1.2));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(QRectF(row).adjusted(4.5, 2, -4.5, -2), 5, 5);
     }
 
     // ---- Rows listed by a RowSource, and what items and listed rows share
