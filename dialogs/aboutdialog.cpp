@@ -2,6 +2,7 @@
 
 #include "brisko-config.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 
 AboutDialog::AboutDialog(QWidget* parent)
@@ -10,9 +11,22 @@ AboutDialog::AboutDialog(QWidget* parent)
     setupUi();
     BaseWindow::setWindowTitle(QStringLiteral("关于软件"));
     BaseWindow::setWindowFlags(Qt::WindowStaysOnTopHint);
+    // Nothing in the box takes the keyboard: the box itself does, for Return and Escape.
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus();
 }
 
 AboutDialog::~AboutDialog() = default;
+
+void AboutDialog::keyPressEvent(QKeyEvent* event)
+{
+    // The box has nothing to confirm: Return closes it as Escape does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    BaseWindow::keyPressEvent(event);
+}
 
 void AboutDialog::setupUi()
 {

@@ -5,7 +5,7 @@
 class QLabel;
 
 /// The about box: the product name and version, the feedback contact and the forum address, as six plain
-/// labels. Stays above other windows; the person closes it with the title bar.
+/// labels. Stays above other windows; the person closes it with the title bar, Return or Escape.
 class AboutDialog : public BaseWindow
 {
     Q_OBJECT
@@ -13,6 +13,9 @@ class AboutDialog : public BaseWindow
 public:
     explicit AboutDialog(QWidget* parent = nullptr);
     ~AboutDialog() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void setupUi();

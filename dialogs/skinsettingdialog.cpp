@@ -2,6 +2,9 @@
 
 #include "qskinbutton.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+
 SkinSettingDialog::SkinSettingDialog(QWidget* parent)
     : BaseWindow(parent, false, QColor(250, 250, 250, 255))
 {
@@ -34,6 +37,26 @@ SkinSettingDialog::SkinSettingDialog(QWidget* parent)
 }
 
 SkinSettingDialog::~SkinSettingDialog() = default;
+
+void SkinSettingDialog::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* preview = qobject_cast<QSkinButton*>(QApplication::focusWidget()); preview && isAncestorOf(preview)) {
+            preview->click();
+            return;
+        }
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        focusNextPrevChild(event->key() == Qt::Key_Right);
+        return;
+    default:
+        break;
+    }
+    BaseWindow::keyPressEvent(event);
+}
 
 void SkinSettingDialog::setupUi()
 {

@@ -69,6 +69,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    /// Keys no child took (keyboard.cpp).
+    void keyPressEvent(QKeyEvent* event) override;
     /// A close from outside (the window manager, a window list) ends the program like the title bar's close
     /// button: hidden without a tray, the window could not be brought back.
     void closeEvent(QCloseEvent* event) override;
@@ -87,11 +89,17 @@ private:
     void showSearchEdit(bool show);
     void showSearchResult(bool show);
     void putOnDesktop(const QString& name, const QString& filePath);
-    /// The search keys of the edit (Up, Down, Return); true when the key was taken.
+    /// The search keys of the edit (Up, Down, Return and Enter, Escape); true when the key was taken.
     bool searchEditKey(const QKeyEvent* event);
     /// The search of this window, made when first needed.
     SearchSession* searchSession();
     void onSearchRowsAppended();
+
+    // The keyboard (keyboard.cpp)
+    /// Ctrl+Tab and Ctrl+Shift+Tab: the next or previous tab, its page taking the keyboard; true when taken.
+    bool switchTabKey(const QKeyEvent* event);
+    /// A printable character typed outside the search edit opens the search strip with it; true when taken.
+    bool typeToSearch(const QKeyEvent* event);
 
     // Tree commands (treecommands.cpp)
     void addSite(int teamid, int itemid);

@@ -24,6 +24,9 @@ constexpr int SingleGroup = 1;
 /// Height of one result row of the search tree, to know how many make a screenful.
 constexpr int ResultRowHeight = 40;
 
+/// Shown in the result list when a search has found nothing.
+const char* const NoMatchText = "没有找到匹配的图标";
+
 enum RecentMenuId
 {
     PutOnDesktopId = 1,
@@ -41,6 +44,12 @@ void QQDialog::onBtnSearchDel()
 {
     showSearchEdit(false);
     showSearchResult(false);
+    // The keyboard goes back to the page the tabs show, now that it is shown again.
+    if (QWidget* page = tabBar->page(tabBar->currentItem())) {
+        if (auto* tree = page->findChild<QQTree*>()) {
+            tree->setFocus(Qt::OtherFocusReason);
+        }
+    }
 }
 
 void QQDialog::showSearchEdit(bool show)
@@ -60,16 +69,12 @@ void QQDialog::showSearchEdit(bool show)
     searchBackLabel->hide();
     // Emptying a non-empty edit runs the search for the empty text, which takes the results away.
     searchEdit->setText(QString());
+    // Hidden with the keyboard, the edit would hand it on as if Tab had been pressed; the caller places it.
+    searchEdit->clearFocus();
     searchEdit->hide();
     searchClearButton->hide();
     searchButton->show();
     searchIconLabel->show();
-    // The keyboard goes back to the page the tabs show.
-    if (QWidget* page = tabBar->page(tabBar->currentItem())) {
-        if (auto* tree = page->findChild<QQTree*>()) {
-            tree->setFocus();
-        }
-    }
 }
 
 void QQDialog::showSearchResult(bool show)
@@ -85,7 +90,6 @@ void QQDialog::showSearchResult(bool show)
             page->setBackgroundRole(QPalette::Window);
             page->setAutoFillBackground(true);
         }
-        searchTree->setEmptyText(QStringLiteral("没有找到匹配的图标"));
         searchTree->show();
         tabBar->hide();
         iconTree->hide();
@@ -114,6 +118,8 @@ void QQDialog::onSearchTextChanged(const QString& text)
     // A screenful is found now; the rest of a long list arrives in slices while the person reads or types on.
     const int screenful = std::max(1, searchTree->height() / ResultRowHeight + 1);
     search->start(text, screenful);
+    // "Nothing found" is said once the whole catalogue has been looked through.
+    searchTree->setEmptyText(search->isSettled() ? QString::fromUtf8(NoMatchText) : QString());
     searchTree->setTeamRows(SingleGroup, search->rows());
     if (search->rowCount() > 0) {
         searchTree->selectItem(SingleGroup, search->firstId());
@@ -136,6 +142,9 @@ SearchSession* QQDialog::searchSession()
     if (!m_search) {
         m_search = new SearchSession(database, this);
         connect(m_search, &SearchSession::rowsAppended, this, &QQDialog::onSearchRowsAppended);
+        connect(m_search, &SearchSession::settled, this, [this] {
+            searchTree->setEmptyText(QString::fromUtf8(NoMatchText));
+        });
     }
     return m_search;
 }
@@ -149,8 +158,13 @@ bool QQDialog::searchEditKey(const QKeyEvent* event)
     case Qt::Key_Up:
         searchTree->selectUp();
         return true;
-    case Qt::Key_Return: {
-        // Taken whether or not a result is selected.
+    case Qt::Key_Escape:
+        // Leaves the search as the clear button does.
+        onBtnSearchDel();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        // Taken whether or not a result is selected; the keypad's Enter opens as Return does.
         int teamid = 0;
         int itemid = 0;
         searchTree->getSelectItem(teamid, itemid);

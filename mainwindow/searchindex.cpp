@@ -1,6 +1,7 @@
 #include "searchindex.h"
 
 #include "icondatabase.h"
+#include "pinyin.h"
 
 #include <QSet>
 
@@ -271,6 +272,7 @@ bool SearchIndex::loadMore(IconDatabase& db, int count)
             m_ids.push_back(id);
             m_begin.push_back(begin);
             m_end.push_back(begin + std::uint32_t(size));
+            m_initials.push_back(Pinyin::initials(std::string_view(name, size_t(size))));
             if (!isPlainText(bytes(name), bytes(name) + size)) {
                 m_oddIds.push_back(id);
             }
@@ -285,6 +287,7 @@ bool SearchIndex::loadMore(IconDatabase& db, int count)
         m_ids.shrink_to_fit();
         m_begin.shrink_to_fit();
         m_end.shrink_to_fit();
+        m_initials.shrink_to_fit();
         m_loading = false;
         m_loaded = true;
     }
@@ -324,6 +327,7 @@ void SearchIndex::clear()
     std::vector<int>().swap(m_ids);
     std::vector<std::uint32_t>().swap(m_begin);
     std::vector<std::uint32_t>().swap(m_end);
+    std::vector<std::uint32_t>().swap(m_initials);
     std::vector<int>().swap(m_oddIds);
     m_text = Text();
     m_unused = 0;
@@ -376,10 +380,35 @@ void SearchIndex::scan(const NameMatcher& matcher, int from, int to, std::vector
     }
 }
 
+void SearchIndex::scanPinyin(
+    const PinyinMatcher& matcher, int from, int to, std::vector<int>& fromStart, std::vector<int>& within) const
+{
+    from = std::max(from, 0);
+    to = std::min(to, size());
+    // Most names are passed over on their initials alone.
+    const std::uint32_t needed = matcher.initialsNeeded();
+    for (int pos = from; pos < to; ++pos) {
+        const std::uint32_t initials = m_initials[size_t(pos)];
+        if ((initials & needed) == 0) {
+            continue;
+        }
+        switch (matcher.match(nameAt(size_t(pos)), initials)) {
+        case PinyinMatcher::Match::FromStart:
+            fromStart.push_back(m_ids[size_t(pos)]);
+            break;
+        case PinyinMatcher::Match::Within:
+            within.push_back(m_ids[size_t(pos)]);
+            break;
+        case PinyinMatcher::Match::None:
+            break;
+        }
+    }
+}
+
 size_t SearchIndex::memoryBytes() const
 {
     return m_text.capacity() + (m_ids.capacity() + m_oddIds.capacity()) * sizeof(int)
-        + (m_begin.capacity() + m_end.capacity()) * sizeof(std::uint32_t);
+        + (m_begin.capacity() + m_end.capacity() + m_initials.capacity()) * sizeof(std::uint32_t);
 }
 
 void SearchIndex::put(int id, const char* name, int size)
@@ -397,10 +426,12 @@ void SearchIndex::put(int id, const char* name, int size)
         m_ids.insert(it, id);
         m_begin.insert(m_begin.begin() + std::ptrdiff_t(at), 0);
         m_end.insert(m_end.begin() + std::ptrdiff_t(at), 0);
+        m_initials.insert(m_initials.begin() + std::ptrdiff_t(at), 0);
     }
     // A new or renamed name goes at the end of the text; the old one's bytes stay unused until compacted.
     m_begin[at] = m_text.append(name, size_t(size));
     m_end[at] = m_begin[at] + std::uint32_t(size);
+    m_initials[at] = Pinyin::initials(std::string_view(name, size_t(size)));
     const auto odd = std::lower_bound(m_oddIds.begin(), m_oddIds.end(), id);
     const bool wasOdd = odd != m_oddIds.end() && *odd == id;
     const bool isOdd = !isPlainText(bytes(name), bytes(name) + size);
@@ -419,6 +450,7 @@ void SearchIndex::remove(int position)
     m_ids.erase(m_ids.begin() + position);
     m_begin.erase(m_begin.begin() + position);
     m_end.erase(m_end.begin() + position);
+    m_initials.erase(m_initials.begin() + position);
     const auto odd = std::lower_bound(m_oddIds.begin(), m_oddIds.end(), id);
     if (odd != m_oddIds.end() && *odd == id) {
         m_oddIds.erase(odd);

@@ -9,6 +9,7 @@
 #include <vector>
 
 class IconDatabase;
+class PinyinMatcher;
 
 /// Decides whether a name matches a search keyword exactly as the store's search does: the name contains the
 /// keyword, where % in the keyword stands for any run of characters and _ for any one character, and ASCII
@@ -45,7 +46,8 @@ private:
 };
 
 /// The names of the catalogue's entries of both shown kinds (programs and files, sites), held compactly for
-/// type-ahead search: one buffer of UTF-8 text and, per entry in row id order, its id and where its name lies.
+/// type-ahead search: one buffer of UTF-8 text and, per entry in row id order, its id, where its name lies and
+/// the initials its name can be read with.
 /// Searches scan it by position, so a long scan can be cut into slices and more kinds of matching can follow
 /// the store's own in further passes.
 class SearchIndex
@@ -78,6 +80,10 @@ public:
 
     /// Scans positions [from, to) and appends the ids of the entries whose names match to `ids`.
     void scan(const NameMatcher& matcher, int from, int to, std::vector<int>& ids) const;
+    /// Scans positions [from, to) for names that hold the keyword in pinyin: the ids of those that hold it from
+    /// their first character are appended to `fromStart`, the others to `within`.
+    void scanPinyin(
+        const PinyinMatcher& matcher, int from, int to, std::vector<int>& fromStart, std::vector<int>& within) const;
 
     /// Bytes held (names, ids and places), for memory figures.
     size_t memoryBytes() const;
@@ -118,6 +124,8 @@ private:
     std::vector<int> m_ids;
     std::vector<std::uint32_t> m_begin;
     std::vector<std::uint32_t> m_end;
+    /// Per entry, the letters its name can be read to start a character with (Pinyin::initials).
+    std::vector<std::uint32_t> m_initials;
     /// Ids (ascending) of the names that are not well-formed UTF-8 or hold a NUL: those are matched character
     /// by character as SQLite reads them.
     std::vector<int> m_oddIds;

@@ -1,5 +1,7 @@
 #include "searchsession.h"
 
+#include "pinyin.h"
+
 #include <QTimer>
 
 #include <algorithm>
@@ -19,8 +21,10 @@ constexpr size_t kChangesReadOneByOne = 2000;
 constexpr int kLoadRows = 2048;
 } // namespace
 
-/// The results of one search as the tree lists them: ids in the store's order, names from the index (or, when
-/// the store answered, as it gave them).
+/// The results of one search as the tree lists them: ids in the order shown, names from the index (or, when the
+/// store answered, as it gave them). From the index the list is made of runs of ascending ids (the names that
+/// contain the keyword, then those that hold it in pinyin from their start, then the other pinyin matches),
+/// so an id is found by a binary search per run.
 class SearchSession::Results : public QQTree::RowSource
 {
 public:
@@ -29,15 +33,31 @@ public:
     QString rowName(int row) const override { return index ? index->name(ids[size_t(row)]) : names.value(row); }
     int rowOf(int id) const override
     {
-        if (ascending) {
-            const auto it = std::lower_bound(ids.begin(), ids.end(), id);
-            return it != ids.end() && *it == id ? int(it - ids.begin()) : -1;
+        if (!ascending) {
+            const auto it = std::find(ids.begin(), ids.end(), id);
+            return it != ids.end() ? int(it - ids.begin()) : -1;
         }
-        const auto it = std::find(ids.begin(), ids.end(), id);
-        return it != ids.end() ? int(it - ids.begin()) : -1;
+        for (size_t run = 0; run < runStarts.size(); ++run) {
+            const int at = find(runStarts[run], run + 1 < runStarts.size() ? runStarts[run + 1] : ids.size(), id);
+            if (at >= 0) {
+                return at;
+            }
+        }
+        return -1;
+    }
+
+    /// The row of `id` among rows [begin, end) (ascending ids), -1 when it is not there.
+    int find(size_t begin, size_t end, int id) const
+    {
+        const auto first = ids.begin() + std::ptrdiff_t(begin);
+        const auto last = ids.begin() + std::ptrdiff_t(end);
+        const auto it = std::lower_bound(first, last, id);
+        return it != last && *it == id ? int(it - ids.begin()) : -1;
     }
 
     std::vector<int> ids;
+    /// Where each run of ascending ids starts.
+    std::vector<size_t> runStarts { 0 };
     std::shared_ptr<const SearchIndex> index;
     QStringList names;
     bool ascending = true;
@@ -114,9 +134,10 @@ bool SearchSession::updateIndex(bool now)
         }
         if (!now) {
             loadSlice();
-            return false;
-        }
-        if (!m_index->loadMore(m_db, -1)) {
+            if (!m_index->isLoaded()) {
+                return false;
+            }
+        } else if (!m_index->loadMore(m_db, -1)) {
             return false;
         }
     }
@@ -143,13 +164,37 @@ void SearchSession::loadSlice()
     clock.start();
     while (m_index->isLoading() && clock.nsecsElapsed() < kSliceNs) {
         if (!m_index->loadMore(m_db, kLoadRows)) {
-            return; // the next search tries again
+            // The next search tries again; one waiting now asks the store.
+            if (m_waiting) {
+                endWaiting();
+            }
+            return;
         }
     }
     if (m_index->isLoading()) {
         m_loadTimer->start(0);
+    } else if (m_waiting) {
+        endWaiting();
     } else if (!m_changed.empty()) {
         m_changeTimer->start(0);
+    }
+}
+
+void SearchSession::endWaiting()
+{
+    // The names are all there (or could not be read): the search typed meanwhile runs now.
+    m_waiting = false;
+    m_usesIndex = updateIndex(true);
+    if (m_usesIndex) {
+        beginScan(kFirstSliceNs);
+    } else {
+        searchStore();
+    }
+    if (rowCount() > 0) {
+        emit rowsAppended();
+    }
+    if (!m_scanning) {
+        emit settled();
     }
 }
 
@@ -169,30 +214,61 @@ void SearchSession::start(const QString& keyword, int firstRows)
 {
     stop();
     m_results = std::make_shared<Results>();
+    m_keyword = keyword;
     m_matcher = std::make_unique<NameMatcher>(keyword);
-    m_usesIndex = m_matcher->isExact() && updateIndex(true);
-    if (!m_usesIndex) {
-        // The store's own search, all at once.
-        QList<IconItemInfo> found;
-        m_db.searchItems(found, keyword);
-        for (const IconItemInfo& info : std::as_const(found)) {
-            if (info.ttype == en_team_icon || info.ttype == en_team_site) {
-                m_results->ids.push_back(info.id);
-                m_results->names.append(info.icon_name);
-            }
-        }
-        m_results->ascending = std::is_sorted(m_results->ids.begin(), m_results->ids.end());
-        m_matcher.reset();
-        return;
+    m_pinyin = std::make_unique<PinyinMatcher>(keyword);
+    if (!m_pinyin->isUsable()) {
+        m_pinyin.reset();
     }
+    m_firstRows = std::max(firstRows, 1);
+    m_usesIndex = false;
+    if (m_matcher->isExact() && listening() && !m_db.inTransaction()) {
+        m_usesIndex = updateIndex(false);
+        if (!m_usesIndex && m_index->isLoading()) {
+            // The names are still being read (typing started at once): the search runs once they are all
+            // there, and the keys are not held up meanwhile.
+            m_usesIndex = true;
+            m_waiting = true;
+            return;
+        }
+    }
+    if (m_usesIndex) {
+        beginScan(kFirstSliceNs);
+    } else {
+        searchStore();
+    }
+}
+
+void SearchSession::searchStore()
+{
+    // The store's own search, all at once.
+    QList<IconItemInfo> found;
+    m_db.searchItems(found, m_keyword);
+    for (const IconItemInfo& info : std::as_const(found)) {
+        if (info.ttype == en_team_icon || info.ttype == en_team_site) {
+            m_results->ids.push_back(info.id);
+            m_results->names.append(info.icon_name);
+        }
+    }
+    m_results->ascending = std::is_sorted(m_results->ids.begin(), m_results->ids.end());
+    m_matcher.reset();
+    m_pinyin.reset();
+}
+
+void SearchSession::beginScan(qint64 budgetNs)
+{
     m_results->index = m_index;
+    m_pinyinPass = false;
     m_scanning = m_index->size() > 0;
     m_nextId = m_scanning ? m_index->idAt(0) : 0;
     if (m_scanning) {
-        scanSlice(std::max(firstRows, 1), kFirstSliceNs);
+        scanSlice(m_firstRows, budgetNs);
     }
     if (m_scanning) {
         m_sliceTimer->start();
+    } else {
+        m_matcher.reset();
+        m_pinyin.reset();
     }
 }
 
@@ -200,7 +276,10 @@ void SearchSession::stop()
 {
     m_sliceTimer->stop();
     m_scanning = false;
+    m_waiting = false;
     m_matcher.reset();
+    m_pinyin.reset();
+    std::vector<int>().swap(m_within);
     m_results.reset();
 }
 
@@ -212,17 +291,53 @@ void SearchSession::scanSlice(int enough, qint64 budgetNs)
     // The scan goes on from an id rather than a position, so that changes taken into the index meanwhile do
     // not shift it.
     int position = m_index->lowerBound(m_nextId);
-    const int size = m_index->size();
-    while (position < size) {
-        const int to = std::min(size, position + kChunk);
-        m_index->scan(*m_matcher, position, to, ids);
-        position = to;
+    int size = m_index->size();
+    for (;;) {
+        if (position < size) {
+            const int to = std::min(size, position + kChunk);
+            if (m_pinyinPass) {
+                scanPinyinChunk(position, to);
+            } else {
+                m_index->scan(*m_matcher, position, to, ids);
+            }
+            position = to;
+        }
+        if (position >= size) {
+            if (m_pinyinPass || !m_pinyin) {
+                break;
+            }
+            // The names that contain the keyword are all listed: those that hold it in pinyin follow, in a
+            // second pass over the names.
+            m_pinyinPass = true;
+            m_results->runStarts.push_back(ids.size());
+            position = 0;
+            size = m_index->size();
+        }
         if (int(ids.size()) >= enough || clock.nsecsElapsed() >= budgetNs) {
             break;
         }
     }
     m_scanning = position < size;
     m_nextId = m_scanning ? m_index->idAt(position) : 0;
+    if (!m_scanning && m_pinyinPass && !m_within.empty()) {
+        // Matches from the start of a name come first; the others were held back until all of those were found.
+        m_results->runStarts.push_back(ids.size());
+        ids.insert(ids.end(), m_within.begin(), m_within.end());
+        std::vector<int>().swap(m_within);
+    }
+}
+
+void SearchSession::scanPinyinChunk(int from, int to)
+{
+    std::vector<int>& ids = m_results->ids;
+    const size_t listed = ids.size();
+    const size_t withinBefore = m_within.size();
+    m_index->scanPinyin(*m_pinyin, from, to, ids, m_within);
+    // A name that contains the keyword is listed already, among the first run.
+    const auto contained = [this](int id) { return m_results->find(0, m_results->runStarts[1], id) >= 0; };
+    ids.erase(std::remove_if(ids.begin() + std::ptrdiff_t(listed), ids.end(), contained), ids.end());
+    m_within.erase(std::remove_if(m_within.begin() + std::ptrdiff_t(withinBefore), m_within.end(), contained),
+                   m_within.end());
 }
 
 void SearchSession::continueScan()
@@ -239,6 +354,7 @@ void SearchSession::continueScan()
         m_sliceTimer->start();
     } else {
         m_matcher.reset();
+        m_pinyin.reset();
         emit settled();
     }
 }
@@ -260,7 +376,7 @@ int SearchSession::firstId() const
 
 bool SearchSession::isSettled() const
 {
-    return !m_scanning;
+    return !m_scanning && !m_waiting;
 }
 
 bool SearchSession::usesIndex() const

@@ -1,5 +1,7 @@
 #include "qqtree.h"
 
+#include "qskinmenu.h"
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDropEvent>
@@ -300,6 +302,8 @@ struct QQTree::Private
     QPixmap neutralIcon;
     qint64 total = 0;
     int selected = 0;
+    /// The group header the keyboard's cursor is on while no item is selected (0: none).
+    int cursorTeam = 0;
     /// A row to scroll into view once the tree has its real size (it was selected before being shown).
     int pendingReveal = 0;
     Hit hover;
@@ -637,6 +641,14 @@ struct QQTree::Private
         return scaled;
     }
 
+    /// The frame of the group files would be dropped into, and of the keyboard's current row.
+    void paintOutline(QPainter& p, const QRect& row)
+    {
+        p.setPen(QPen(kDropOutlineColor, 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(row).adjusted(4.5, 2, -4.5, -2), 5, 5);
+    }
+
     void paintHighlight(QPainter& p, const QRect& row, const QColor& color)
     {
         p.setPen(Qt::NoPen);
@@ -648,9 +660,10 @@ struct QQTree::Private
     {
         if (t->id == dropTeam) {
             paintHighlight(p, row, kSelectColor);
-            p.setPen(QPen(kDropOutlineColor, 1.2));
-            p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(QRectF(row).adjusted(4.5, 2, -4.5, -2), 5, 5);
+            paintOutline(p, row);
+        } else if (!selected && cursorTeam == t->id) {
+            paintHighlight(p, row, kSelectColor);
+            paintFocusFrame(p, row);
         } else if (hover == Hit { t->id, 0 }) {
             paintHighlight(p, row, kHoverColor);
         }
@@ -706,6 +719,7 @@ struct QQTree::Private
     {
         if (selected == id) {
             paintHighlight(p, row, kSelectColor);
+            paintFocusFrame(p, row);
         } else if (hover.item == id || (t->headerHeight == 0 && t->id == dropTeam)) {
             paintHighlight(p, row, kHoverColor);
         }
@@ -803,6 +817,95 @@ struct QQTree::Private
         }
         if (next) {
             select(next);
+        }
+    }
+
+    // ---- The keyboard's current row: the selected item, or the header the cursor is on
+
+    Hit currentRow()
+    {
+        if (selected) {
+            Team* t = teamOf(selected);
+            if (t && t->declared) {
+                if (t->showsItems()) {
+                    return { t->id, selected };
+                }
+                return t->headerHeight > 0 ? Hit { t->id, 0 } : Hit();
+            }
+        }
+        const Team* t = shownTeam(cursorTeam);
+        return t && t->headerHeight > 0 ? Hit { t->id, 0 } : Hit();
+    }
+
+    /// The first (step 1) or last (step -1) row a group shows, nothing when it shows none.
+    Hit edgeRowOf(Team* t, int step)
+    {
+        const bool items = t->showsItems() && t->live > 0;
+        const bool header = t->headerHeight > 0;
+        if (step > 0 && (header || items)) {
+            return header ? Hit { t->id, 0 } : Hit { t->id, idAtRow(t, 0) };
+        }
+        if (step < 0 && (header || items)) {
+            return items ? Hit { t->id, idAtRow(t, t->live - 1) } : Hit { t->id, 0 };
+        }
+        return {};
+    }
+
+    /// The first row shown in the groups from position `from` of the group order on, walking by `step`.
+    Hit rowFromTeam(int from, int step)
+    {
+        for (int pos = from; pos >= 0 && pos < int(order.size()); pos += step) {
+            const Hit row = edgeRowOf(order[pos], step);
+            if (row.team) {
+                return row;
+            }
+        }
+        return {};
+    }
+
+    /// The row shown after (step 1) or before (step -1) the current one, headers included; with no current
+    /// row the first or last row. Nothing at either end.
+    Hit neighbourRow(int step)
+    {
+        const Hit current = currentRow();
+        if (!current.team) {
+            return rowFromTeam(step > 0 ? 0 : int(order.size()) - 1, step);
+        }
+        Team* t = team(current.team);
+        if (current.item) {
+            const int row = rowOf(t, current.item) + step;
+            if (row >= 0 && row < t->live) {
+                return { t->id, idAtRow(t, row) };
+            }
+            if (row < 0 && t->headerHeight > 0) {
+                return { t->id, 0 };
+            }
+        } else if (step > 0 && t->showsItems() && t->live > 0) {
+            return { t->id, idAtRow(t, 0) };
+        }
+        return rowFromTeam(orderOf(t) + step, step);
+    }
+
+    /// Makes a row current: an item is selected, a header takes the cursor; either is scrolled into view.
+    void setCurrentRow(const Hit& row)
+    {
+        if (row.item) {
+            cursorTeam = 0;
+            select(row.item);
+        } else if (Team* t = shownTeam(row.team)) {
+            selected = 0;
+            cursorTeam = t->id;
+            ensureLayout();
+            q->ensureContentVisible(t->top, t->headerHeight);
+            q->update();
+        }
+    }
+
+    /// A frame around the current row while the tree has the keyboard.
+    void paintFocusFrame(QPainter& p, const QRect& row)
+    {
+        if (q->hasFocus()) {
+            paintOutline(p, row);
         }
     }
 
@@ -1152,6 +1255,11 @@ void QQTree::getSelectItem(int& teamId, int& itemId) const
     const Team* t = d->selected ? d->teamOf(d->selected) : nullptr;
     teamId = t ? t->id : 0;
     itemId = t ? d->selected : 0;
+    if (!t && !d->selected) {
+        // The keyboard's cursor on a group header.
+        const Team* header = d->shownTeam(d->cursorTeam);
+        teamId = header && header->headerHeight > 0 ? header->id : 0;
+    }
 }
 
 int QQTree::itemCount(int teamId) const
@@ -1320,10 +1428,16 @@ void QQTree::mousePressEvent(QMouseEvent* event)
     }
     if (hit.item) {
         d->selected = hit.item;
+        d->cursorTeam = 0;
         update();
-    } else if (hit.team && event->button() == Qt::LeftButton) {
-        Team* t = d->team(hit.team);
-        setTeamOpen(hit.team, !t->open);
+    } else if (hit.team) {
+        // A header clicked takes the keyboard's cursor; a left click also opens or closes its group.
+        d->selected = 0;
+        d->cursorTeam = hit.team;
+        update();
+        if (event->button() == Qt::LeftButton) {
+            setTeamOpen(hit.team, !d->team(hit.team)->open);
+        }
     } else if (!hit.team && event->button() == Qt::LeftButton) {
         d->selected = 0;
         update();
@@ -1368,29 +1482,60 @@ void QQTree::leaveEvent(QEvent* event)
 
 void QQTree::keyPressEvent(QKeyEvent* event)
 {
+    const Hit current = d->currentRow();
     switch (event->key()) {
     case Qt::Key_Up:
-        selectUp();
-        break;
     case Qt::Key_Down:
-        selectNext();
+        // Headers are rows too: the keyboard reaches closed groups through them.
+        if (const Hit next = d->neighbourRow(event->key() == Qt::Key_Down ? 1 : -1); next.team) {
+            d->setCurrentRow(next);
+        }
+        break;
+    case Qt::Key_Left:
+        // Closes the group of the current row and puts the cursor on its header.
+        if (const Team* t = d->team(current.team); t && t->headerHeight > 0 && (current.item || t->open)) {
+            setTeamOpen(t->id, false);
+            d->setCurrentRow({ t->id, 0 });
+        }
+        break;
+    case Qt::Key_Right:
+        // Opens the group under the cursor; on an open group, goes to its first item.
+        if (Team* t = d->team(current.team); t && !current.item) {
+            if (!t->open) {
+                setTeamOpen(t->id, true);
+            } else if (t->live > 0) {
+                d->setCurrentRow({ t->id, d->idAtRow(t, 0) });
+            }
+        }
         break;
     case Qt::Key_Home:
     case Qt::Key_End: {
         const bool home = event->key() == Qt::Key_Home;
-        const int id = home ? d->edgeItem(0, 1) : d->edgeItem(int(d->order.size()) - 1, -1);
-        if (id) {
-            d->select(id);
+        if (const Hit edge = d->rowFromTeam(home ? 0 : int(d->order.size()) - 1, home ? 1 : -1); edge.team) {
+            d->setCurrentRow(edge);
         }
         break;
     }
     case Qt::Key_Return:
-    case Qt::Key_Enter: {
-        int teamId = 0, itemId = 0;
-        getSelectItem(teamId, itemId);
-        if (itemId) {
-            emit DbClicked(teamId, itemId);
+    case Qt::Key_Enter:
+        if (current.item) {
+            emit DbClicked(current.team, current.item);
+        } else if (current.team) {
+            setTeamOpen(current.team, !isTeamOpen(current.team));
         }
+        break;
+    case Qt::Key_F10:
+        if (event->modifiers() != Qt::ShiftModifier) {
+            QScrollWidget::keyPressEvent(event);
+            return;
+        }
+        [[fallthrough]];
+    case Qt::Key_Menu: {
+        // The context menu of the current row (of the empty space when there is none), opened beside the row.
+        const QRect row = current.item ? itemRect(current.item) : teamRect(current.team);
+        const QPoint at = row.isEmpty() ? QPoint(kPad, kPad) : QPoint(row.left() + 3 * kPad, row.bottom());
+        const QSkinMenu::KeyboardPlace place(mapToGlobal(at));
+        emit RClicked(current.team, current.item);
         break;
     }
     default:
@@ -1399,6 +1544,33 @@ void QQTree::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
+}
+
+void QQTree::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The platform's own menu event for the Menu key comes besides the key, which has opened the menu already;
+    // right clicks are handled as mouse releases.
+    event->accept();
+}
+
+void QQTree::focusInEvent(QFocusEvent* event)
+{
+    QScrollWidget::focusInEvent(event);
+    // Reached with Tab, the tree shows where the keyboard is at once.
+    // (A dialog being shown sends its focus widget a focus event of that reason too, before it has the focus.)
+    const Qt::FocusReason reason = event->reason();
+    if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) && hasFocus() && !d->currentRow().team) {
+        if (const Hit first = d->rowFromTeam(0, 1); first.team) {
+            d->setCurrentRow(first);
+        }
+    }
+    update();
+}
+
+void QQTree::focusOutEvent(QFocusEvent* event)
+{
+    QScrollWidget::focusOutEvent(event);
+    update();
 }
 
 bool QQTree::takeAsReference(QDropEvent* event)

@@ -70,7 +70,7 @@ public:
     /// nothing selected, selectNext() takes the first row and selectUp() the last.
     void selectUp();
     void selectNext();
-    /// (0, 0) when nothing is selected.
+    /// (0, 0) when nothing is selected; (group, 0) while the keyboard's cursor is on a group header.
     void getSelectItem(int& teamId, int& itemId) const;
 
     /// Number of items in a group (0 for an unknown group).
@@ -116,7 +116,8 @@ signals:
     /// (group, item) under a double click, or for Return/Enter on the selected row; item 0 on a header,
     /// both 0 on empty space.
     void DbClicked(int teamId, int itemId);
-    /// The same ids for a right click (sent when the button is released).
+    /// The same ids for a right click (sent when the button is released), or for the Menu key or Shift+F10 on
+    /// the current row.
     void RClicked(int teamId, int itemId);
     /// Files dropped at the ids' row. Drags are accepted only when they carry at least one local file, their
     /// source offers a copy or a link, and something is connected to this signal; the drop action is copy (or
@@ -130,7 +131,14 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    /// Up and Down walk the rows shown (headers included), Home and End jump to the first and last; Left closes
+    /// the current row's group, Right opens it (then goes to its first item); Return opens the selected item
+    /// (DbClicked) or opens or closes the group under the cursor; the Menu key and Shift+F10 ask for the
+    /// current row's context menu (RClicked, with the menu placed beside the row).
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;

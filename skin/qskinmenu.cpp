@@ -87,6 +87,13 @@ public:
 
     int current() const { return m_current; }
 
+    /// Opened from the keyboard: the first entry is current, so Return takes it at once.
+    void startFromKeyboard()
+    {
+        m_keyboard = true;
+        m_current = 0;
+    }
+
     void choose(int row)
     {
         m_result = row >= 0 && row < m_items.size() ? m_items.at(row).id : -1;
@@ -186,10 +193,12 @@ protected:
             update();
             break;
         case Qt::Key_Home:
+            m_keyboard = true;
             m_current = 0;
             update();
             break;
         case Qt::Key_End:
+            m_keyboard = true;
             m_current = count - 1;
             update();
             break;
@@ -238,6 +247,24 @@ private:
     QPoint m_openedAt;
 };
 } // namespace
+
+namespace
+{
+/// The innermost keyboard place alive, if any.
+const QSkinMenu::KeyboardPlace* g_keyboardPlace = nullptr;
+} // namespace
+
+QSkinMenu::KeyboardPlace::KeyboardPlace(const QPoint& at)
+    : m_outer(g_keyboardPlace)
+    , m_at(at)
+{
+    g_keyboardPlace = this;
+}
+
+QSkinMenu::KeyboardPlace::~KeyboardPlace()
+{
+    g_keyboardPlace = m_outer;
+}
 
 struct QSkinMenu::Private
 {
@@ -306,7 +333,11 @@ int QSkinMenu::pop(int x, int y)
     if (d->items.isEmpty() || d->running) {
         return -1;
     }
-    const QPoint at = (x == 0 && y == 0) ? QCursor::pos() : QPoint(x, y);
+    QPoint at(x, y);
+    const bool fromKeyboard = x == 0 && y == 0 && g_keyboardPlace;
+    if (x == 0 && y == 0) {
+        at = fromKeyboard ? g_keyboardPlace->m_at : QCursor::pos();
+    }
 
     QWidget* owner = qobject_cast<QWidget*>(parent());
     if (owner) {
@@ -322,6 +353,9 @@ int QSkinMenu::pop(int x, int y)
         result = chosen;
         loop.quit();
     });
+    if (fromKeyboard) {
+        popup->startFromKeyboard();
+    }
     // Follow the owner's font (the application font when there is none).
     if (owner) {
         popup->setFont(owner->font());

@@ -26,6 +26,23 @@ public:
     QList<int> ids() const;
     QStringList texts() const;
 
+    /// While one of these lives, a menu asked to open at the mouse pointer (pop(0, 0)) opens at `at` (screen
+    /// coordinates) instead: a menu opened from the keyboard opens beside what it is for, wherever the pointer
+    /// was left.
+    class KeyboardPlace
+    {
+    public:
+        explicit KeyboardPlace(const QPoint& at);
+        ~KeyboardPlace();
+        KeyboardPlace(const KeyboardPlace&) = delete;
+        KeyboardPlace& operator=(const KeyboardPlace&) = delete;
+
+    private:
+        const KeyboardPlace* m_outer;
+        QPoint m_at;
+        friend class QSkinMenu;
+    };
+
     /// Where a menu of `size` asked for at `at` opens on a screen with the available area `screen`: to the
     /// right of and below the point, flipped where it would not fit, and always on the screen.
     static QPoint placement(const QPoint& at, const QSize& size, const QRect& screen);

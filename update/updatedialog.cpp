@@ -220,4 +220,8 @@ void UpdateDialog::showState(const QString& text, bool offer)
     btnOk->setVisible(!offer);
     btnUpdate->setVisible(offer);
     btnCancel->setVisible(offer);
+    // Return takes the button shown first (the update when one is offered), Tab walks the others.
+    QPushButton* first = offer ? btnUpdate : btnOk;
+    first->setDefault(true);
+    first->setFocus();
 }

@@ -436,6 +436,89 @@ private slots:
         QCOMPARE(shownAnswer(w.get()), storeAnswer(keyword));
     }
 
+    void pinyinMatchesFollow_data()
+    {
+        QTest::addColumn<int>("filler");
+        QTest::newRow("a few names") << 0;
+        // The passes then take several slices each, and the list is longer than a screenful.
+        QTest::newRow("among many names") << 6000;
+    }
+
+    void pinyinMatchesFollow()
+    {
+        QFETCH(int, filler);
+        const QString path = makeFile(QStringLiteral("any.txt"));
+        QList<int> contain;
+        QList<int> fromStart;
+        QList<int> within;
+        QVERIFY(db.beginBatch());
+        for (int i = 0; i <= filler; ++i) {
+            if (i % 500 == 0) {
+                const auto add = [&](const char* name, int type) {
+                    return db.addItem(QString::fromUtf8(name), path, type == 1 ? iconTeam : siteTeam, type);
+                };
+                fromStart << add("微信", 1);
+                contain << add("wx工具", 2);
+                within << add("我的微信", 1);
+                fromStart << add("王小二", 2);
+                add("文档", 1);
+                contain << add("Wxyz", 1);
+                fromStart << add("网信", 1);
+            }
+            if (i < filler) {
+                db.addItem(QStringLiteral("名字 %1").arg(i), path, iconTeam, en_team_icon);
+            }
+        }
+        QVERIFY(db.commitBatch());
+        auto w = makeWindow();
+        openBox(w.get());
+        search(w.get(), QStringLiteral("wx"));
+        // The names that contain the keyword first, as the store gives them; then the pinyin matches, those from
+        // the start of the name first, each in the store's order.
+        QCOMPARE(tree(w.get(), "searchTree")->itemIds(1), contain + fromStart + within);
+        QCOMPARE(storeAnswer(QStringLiteral("wx")).first, contain);
+
+        // The keys walk the whole list, over the places where one kind of match gives way to the next.
+        QQTree* results = tree(w.get(), "searchTree");
+        QList<int> walked;
+        int team = 0;
+        int item = 0;
+        results->getSelectItem(team, item);
+        while (walked.isEmpty() || walked.back() != item) {
+            walked << item;
+            QTest::keyClick(edit(w.get()), Qt::Key_Down);
+            results->getSelectItem(team, item);
+        }
+        QCOMPARE(walked, contain + fromStart + within);
+    }
+
+    void typedBeforeTheNamesAreRead()
+    {
+        // More names than one slice between events reads: the letter typed into the window at once waits for
+        // them, then the list is the whole answer with its first row selected.
+        const QString path = makeFile(QStringLiteral("any.txt"));
+        QVERIFY(db.beginBatch());
+        for (int i = 0; i < 60000; ++i) {
+            db.addItem(QStringLiteral("名字 %1").arg(i), path, iconTeam, en_team_icon);
+        }
+        const int late = db.addItem(QStringLiteral("微信"), path, iconTeam, en_team_icon);
+        QVERIFY(db.commitBatch());
+        auto w = makeWindow();
+        tree(w.get(), "iconTree")->setFocus();
+        QTest::keyClick(tree(w.get(), "iconTree"), Qt::Key_W);
+        QCOMPARE(edit(w.get())->text(), QStringLiteral("w"));
+        auto* session = w->findChild<SearchSession*>();
+        QVERIFY(session);
+        QTRY_VERIFY(session->isSettled());
+        QQTree* results = tree(w.get(), "searchTree");
+        QCOMPARE(results->itemIds(1), QList<int> { late });
+        int team = 0;
+        int item = 0;
+        results->getSelectItem(team, item);
+        QCOMPARE(item, late);
+        QVERIFY(session->usesIndex());
+    }
+
     void longListArrivesWhileTyping()
     {
         const int count = 20000;

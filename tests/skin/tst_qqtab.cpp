@@ -157,9 +157,11 @@ void TestQQTab::keyboardFollowsToTheShownPage()
     trees[0]->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), trees[0]);
 
-    // The focused page goes: the keyboard goes on to the page shown, where Down walks its rows.
+    // The focused page goes: the keyboard goes on to the page shown, where Down walks its rows (the group's
+    // header, then its item).
     QTest::mouseClick(tab, Qt::LeftButton, {}, tab->itemRect(2).center());
     QCOMPARE(QApplication::focusWidget(), trees[1]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     int team = 0, item = 0;
     trees[1]->getSelectItem(team, item);

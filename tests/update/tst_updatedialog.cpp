@@ -428,6 +428,46 @@ private slots:
         QVERIFY(!dialog || !dialog->isVisible());
     }
 
+    void completedFromTheKeyboard_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<bool>("updates");
+        const QByteArray offer = literal("1.0.0900", "1.0.1001");
+        const QByteArray current = literal("1.0.0900", "1.0.0915");
+        QTest::newRow("offer: Return updates") << offer << QList<int> { Qt::Key_Return } << true;
+        QTest::newRow("offer: Escape cancels") << offer << QList<int> { Qt::Key_Escape } << false;
+        QTest::newRow("offer: Tab to cancel, Return") << offer << QList<int> { Qt::Key_Tab, Qt::Key_Return } << false;
+        QTest::newRow("current: Return closes") << current << QList<int> { Qt::Key_Return } << false;
+        QTest::newRow("current: keypad Enter closes") << current << QList<int> { Qt::Key_Enter } << false;
+    }
+
+    void completedFromTheKeyboard()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QList<int>, keys);
+        QFETCH(bool, updates);
+        server.body = body;
+        QPointer<UpdateDialog> dialog = makeDialog(updaterDir);
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        dialog->check();
+        const int quits = TestUtil::quitsDuring([&] {
+            for (const int k : std::as_const(keys)) {
+                QWidget* target = QApplication::focusWidget();
+                QVERIFY(target && dialog->isAncestorOf(target));
+                QTest::keyClick(target, Qt::Key(k));
+            }
+        });
+        QCOMPARE(quits, updates ? 1 : 0);
+        QVERIFY(!dialog || !dialog->isVisible());
+        if (updates) {
+            QTRY_COMPARE_WITH_TIMEOUT(TestUtil::readFile(startLog()), QByteArray("started 0\n"), 30000);
+        } else {
+            QVERIFY(!QFile::exists(startLog()));
+        }
+    }
+
     void closingWhileWaiting_data()
     {
         QTest::addColumn<QString>("how");
