@@ -47,6 +47,36 @@ const char* const UntrustedLauncherText
 const char* const SkippedFilesText = "有 %1 个文件未能添加(文件已不存在或文件名无法识别)";
 const char* const NotStoredText = "有 %1 个文件未能保存到图标库";
 
+/// The groups of one kind as the catalogue holds them, for a tree that reads a group's items when it first shows
+/// them.
+class CatalogueGroups : public QQTree::TeamSource
+{
+public:
+    CatalogueGroups(const IconDatabase& database, tb_en_team_type type)
+        : m_database(database)
+        , m_type(type)
+    {
+    }
+
+    bool readItemIds(int teamId, std::vector<int>& ids) override
+    {
+        return m_database.readTeamItemIds(teamId, m_type, ids);
+    }
+
+    QString readItemName(int itemId) override
+    {
+        QString name;
+        m_database.readItemName(itemId, name);
+        return name;
+    }
+
+    int readItemTeam(int itemId) override { return m_database.readItemTeam(itemId, m_type); }
+
+private:
+    IconDatabase m_database;
+    const tb_en_team_type m_type;
+};
+
 /// Tells the person why an open failed; nothing when it opened. `location` is the item's path or address.
 void reportOpenFailure(QWidget* parent, const Platform::OpenResult& result, const QString& location)
 {
@@ -289,38 +319,37 @@ QQDialog::~QQDialog() = default;
 void QQDialog::fillTrees()
 {
     IconDatabase& db = IconDatabase::instance();
-    const QPixmap noIcon;
-    const QPixmap site = siteIcon();
 
+    // Every group starts closed, so the trees get the groups with their item counts only: a group's items are
+    // read from the catalogue when it is first opened (or an item is added to it), and start-up costs the
+    // same however many items the catalogue holds.
+    QHash<int, int> counts[3];
+    db.readTeamItemCounts([&counts](int teamId, int ttype, int count) {
+        if (ttype == en_team_icon || ttype == en_team_site) {
+            counts[ttype].insert(teamId, count);
+        }
+    });
+    const struct
+    {
+        QQTree* tree;
+        tb_en_team_type type;
+    } kinds[] = { { iconTree, en_team_icon }, { siteTree, en_team_site } };
     QList<TeamInfo> teams;
-    db.getTeamsByType(teams, en_team_icon);
-    for (const TeamInfo& team : std::as_const(teams)) {
-        iconTree->addTeam(team.id, team.name, 0, false);
-    }
-    teams.clear();
-    db.getTeamsByType(teams, en_team_site);
-    for (const TeamInfo& team : std::as_const(teams)) {
-        siteTree->addTeam(team.id, team.name, 0, false);
+    for (const auto& kind : kinds) {
+        kind.tree->setTeamSource(std::make_shared<CatalogueGroups>(db, kind.type));
+        teams.clear();
+        db.getTeamsByType(teams, kind.type);
+        for (const TeamInfo& team : std::as_const(teams)) {
+            kind.tree->addTeamUnread(team.id, team.name, counts[kind.type].value(team.id));
+        }
     }
 
+    // Without icons: the tree asks for them when the recent page is first painted.
     QList<IconItemInfo> items;
-    db.getItemsByType(items, en_team_icon);
-    for (const IconItemInfo& item : std::as_const(items)) {
-        iconTree->addItem(item.id, item.team_id, item.icon_name, noIcon, false);
-    }
-    items.clear();
-    db.getItemsByType(items, en_team_site);
-    for (const IconItemInfo& item : std::as_const(items)) {
-        siteTree->addItem(item.id, item.team_id, item.icon_name, site, false);
-    }
-    items.clear();
-
     db.getRecentItems(items);
     for (const IconItemInfo& item : std::as_const(items)) {
-        if (item.ttype == en_team_icon) {
-            recentTree->addItem(item.id, SingleGroup, item.icon_name, noIcon, false);
-        } else if (item.ttype == en_team_site) {
-            recentTree->addItem(item.id, SingleGroup, item.icon_name, site, false);
+        if (item.ttype == en_team_icon || item.ttype == en_team_site) {
+            recentTree->addItem(item.id, SingleGroup, item.icon_name, QPixmap(), false);
         }
     }
 }
@@ -381,26 +410,47 @@ void QQDialog::showEvent(QShowEvent* event)
         m_catalogueWarningDue = false;
         QTimer::singleShot(0, this, &QQDialog::warnUnusableCatalogue);
     }
+    // The quick check starts once the window is painted (see paintEvent), or a moment after it is shown should it
+    // not be painted by then.
     if (!m_catalogueCheckStarted) {
-        m_catalogueCheckStarted = true;
-        // A damaged page shows only as missing entries: SQLite's quick check looks at the whole file, off the GUI
-        // thread. When it fails the store takes no more changes, and the person is told.
-        database.startIntegrityCheck(this, [this] { warnUnusableCatalogue(); });
+        QTimer::singleShot(1000, this, &QQDialog::startCatalogueCheck);
     }
+}
+
+void QQDialog::startCatalogueCheck()
+{
+    if (m_catalogueCheckStarted) {
+        return;
+    }
+    m_catalogueCheckStarted = true;
+    // A damaged page shows only as missing entries: SQLite's quick check looks at the whole file, off the GUI
+    // thread. When it fails the store takes no more changes, and the person is told.
+    database.startIntegrityCheck(this, [this] { warnUnusableCatalogue(); });
 }
 
 void QQDialog::paintEvent(QPaintEvent* event)
 {
     BaseWindow::paintEvent(event);
-    if (!m_painted) {
-        m_painted = true;
-        // Lets start-up measurements see when the window is on screen.
-        if (qEnvironmentVariable("BRISKO_REPORT_SHOWN") == QLatin1String("1")) {
-            std::fprintf(stderr, "brisko: window shown\n");
-            std::fflush(stderr);
-        }
-        emit firstPainted();
+    if (!m_paintStarted) {
+        m_paintStarted = true;
+        // The children paint after this window's background, and the whole is then put on screen: the first
+        // paint is through when the event loop comes back.
+        QTimer::singleShot(0, this, &QQDialog::firstPaintDone);
     }
+}
+
+void QQDialog::firstPaintDone()
+{
+    m_painted = true;
+    // Lets start-up measurements see when the window is on screen.
+    if (qEnvironmentVariable("BRISKO_REPORT_SHOWN") == QLatin1String("1")) {
+        std::fprintf(stderr, "brisko: window shown\n");
+        std::fflush(stderr);
+    }
+    emit firstPainted();
+    // Work that would compete with the first paint for the processor (two cores shared with the desktop) waits
+    // until it is through.
+    startCatalogueCheck();
 }
 
 void QQDialog::changeEvent(QEvent* event)

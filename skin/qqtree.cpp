@@ -110,6 +110,8 @@ struct Item
     int slot = -1;
     /// The icon source has been asked for this item.
     bool iconAsked = false;
+    /// Read from the team source without its name: the name is read when first needed.
+    bool nameUnread = false;
 };
 
 struct Team
@@ -131,6 +133,8 @@ struct Team
     bool declared = false;
     /// Rows listed by the caller in place of items (then `rows` is empty and `live` is the source's count).
     std::shared_ptr<const QQTree::RowSource> source;
+    /// The items are still in the team source (then `rows` is empty and `live` is the count given).
+    bool unread = false;
 
     bool showsItems() const { return headerHeight == 0 || open; }
     qint64 height() const { return headerHeight + (showsItems() ? qint64(live) * kItemHeight : 0); }
@@ -292,6 +296,9 @@ struct QQTree::Private
     IconSource iconSource;
     /// Groups showing listed rows.
     std::vector<Team*> listed;
+    std::shared_ptr<QQTree::TeamSource> teamSource;
+    /// Groups whose items are still in the team source.
+    int unreadTeams = 0;
     /// Icons of listed rows by id (a null pixmap: the icon source had none).
     QHash<int, QPixmap> listedIcons;
     QString emptyText;
@@ -367,6 +374,7 @@ struct QQTree::Private
     /// item is not in that group or has no such neighbour.
     int moveItem(int teamId, int itemId, int step)
     {
+        readTeam(team(teamId));
         unlistOwner(itemId);
         Item* it = item(itemId);
         if (!it || it->team->id != teamId) {
@@ -496,6 +504,7 @@ struct QQTree::Private
         if (selected && teamOf(selected) == t) {
             selected = 0;
         }
+        setUnread(t, false);
         if (t->source) {
             t->source.reset();
             listed.erase(std::find(listed.begin(), listed.end(), t));
@@ -692,8 +701,9 @@ struct QQTree::Private
 
     void paintItem(QPainter& p, int index, const QRect& row, const QFontMetrics& metrics)
     {
+        const QString name = nameAt(index);
         const QPixmap icon = iconFor(index);
-        paintRow(p, items[index].team, items[index].id, items[index].name, icon, row, metrics);
+        paintRow(p, items[index].team, items[index].id, name, icon, row, metrics);
     }
 
     void paintRow(QPainter& p,
@@ -806,6 +816,78 @@ struct QQTree::Private
         }
     }
 
+    // ---- Groups whose items are read from the team source when first needed
+
+    void setUnread(Team* t, bool unread)
+    {
+        if (t->unread != unread) {
+            t->unread = unread;
+            unreadTeams += unread ? 1 : -1;
+        }
+    }
+
+    /// Reads the item ids of a group still in the team source and makes them items (their names come later).
+    void readTeam(Team* t)
+    {
+        if (!t || !t->unread) {
+            return;
+        }
+        setUnread(t, false);
+        t->live = 0;
+        std::vector<int> ids;
+        if (teamSource) {
+            teamSource->readItemIds(t->id, ids);
+        }
+        t->rows.reserve(ids.size());
+        for (const int id : ids) {
+            if (id == 0 || itemIndex.contains(id) || listingTeam(id)) {
+                continue; // an id is shown once
+            }
+            const int index = allocItem();
+            Item& it = items[index];
+            it.id = id;
+            it.team = t;
+            it.nameUnread = true;
+            itemIndex.insert(id, index);
+            appendRow(t, index);
+        }
+        invalidate();
+    }
+
+    /// Reads the group holding `id` when the tree does not show the id yet and the team source holds it in a
+    /// group still unread; true when the id is an item now.
+    bool readOwner(int id)
+    {
+        if (unreadTeams == 0 || !teamSource || id == 0 || itemIndex.contains(id)) {
+            return false;
+        }
+        Team* t = team(teamSource->readItemTeam(id));
+        if (!t || !t->unread) {
+            return false;
+        }
+        readTeam(t);
+        return itemIndex.contains(id);
+    }
+
+    /// The name of the item at a pool index, read from the team source the first time when it came from there.
+    QString nameAt(int index)
+    {
+        Item& it = items[index];
+        if (it.nameUnread) {
+            it.nameUnread = false;
+            if (teamSource) {
+                const int id = it.id;
+                const QString name = teamSource->readItemName(id);
+                // Reading does not change the tree, but the item is found again rather than trusted.
+                if (Item* again = item(id)) {
+                    again->name = name;
+                }
+                return name;
+            }
+        }
+        return it.name;
+    }
+
     // ---- Rows listed by a RowSource, and what items and listed rows share
 
     /// The group listing an id as a row, nullptr when none does.
@@ -852,10 +934,14 @@ struct QQTree::Private
         return items[t->rows[t->head + row]].id;
     }
 
-    QString nameOf(int id) const
+    QString nameOf(int id)
     {
-        if (const Item* it = item(id)) {
-            return it->name;
+        int index = itemIndex.find(id);
+        if (index < 0 && readOwner(id)) {
+            index = itemIndex.find(id);
+        }
+        if (index >= 0) {
+            return nameAt(index);
         }
         const Team* t = listingTeam(id);
         return t ? t->source->rowName(t->source->rowOf(id)) : QString();
@@ -975,11 +1061,32 @@ void QQTree::addTeam(int id, const QString& name, int reserved, bool open)
     Team* t = d->teamSlot(id);
     t->name = name;
     t->open = open;
+    if (open) {
+        d->readTeam(t);
+    }
     if (!t->declared) {
         t->declared = true;
         d->order.push_back(t);
     }
     d->invalidate();
+}
+
+void QQTree::setTeamSource(std::shared_ptr<TeamSource> source)
+{
+    d->teamSource = std::move(source);
+}
+
+void QQTree::addTeamUnread(int id, const QString& name, int itemCount)
+{
+    if (id == 0) {
+        return;
+    }
+    Team* t = d->teamSlot(id);
+    if (!t->declared && t->live == 0 && !t->source) {
+        d->setUnread(t, true);
+        t->live = std::max(0, itemCount);
+    }
+    addTeam(id, name, 0, false);
 }
 
 void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap& icon, bool toTop)
@@ -988,7 +1095,8 @@ void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap&
     if (itemId == 0) {
         return;
     }
-    // Listed rows become items before one of them, or their group, changes.
+    // The group's own items come first; listed rows become items before one of them, or their group, changes.
+    d->readTeam(d->team(teamId));
     d->unlistOwner(itemId);
     if (Team* t = d->team(teamId); t && t->source) {
         d->unlist(t);
@@ -1026,9 +1134,11 @@ void QQTree::updateTeam(int id, const QString& name)
 void QQTree::updateItem(int itemId, const QString& name, const QString& extra)
 {
     Q_UNUSED(extra)
+    // An item still in the team source is read with its new name when its group is read.
     d->unlistOwner(itemId);
     if (Item* it = d->item(itemId)) {
         it->name = name;
+        it->nameUnread = false;
         update();
     }
 }
@@ -1053,6 +1163,7 @@ void QQTree::delTeam(int id)
 void QQTree::delItem(int itemId)
 {
     d->unlistOwner(itemId);
+    d->readOwner(itemId);
     const int index = d->itemIndex.find(itemId);
     if (index < 0) {
         return;
@@ -1082,6 +1193,9 @@ void QQTree::clearTeam(int id)
 void QQTree::setTeamOpen(int id, bool open)
 {
     Team* t = d->team(id);
+    if (t && open) {
+        d->readTeam(t);
+    }
     if (t && t->open != open) {
         t->open = open;
         d->invalidate();
@@ -1092,6 +1206,9 @@ void QQTree::setTeamHeight(int id, int height)
 {
     if (Team* t = d->team(id)) {
         t->headerHeight = std::clamp(height, 0, kMaxHeaderHeight);
+        if (t->headerHeight == 0) {
+            d->readTeam(t); // a group without a header always shows its items
+        }
         d->invalidate();
     }
 }
@@ -1128,6 +1245,7 @@ int QQTree::moveItemDown(int teamId, int itemId)
 
 void QQTree::selectItem(int teamId, int itemId)
 {
+    d->readTeam(d->team(teamId));
     const Team* t = d->teamOf(itemId);
     if (!t || t->id != teamId || !t->declared) {
         return;
@@ -1164,6 +1282,7 @@ QList<int> QQTree::itemIds(int teamId) const
 {
     QList<int> ids;
     if (Team* t = d->team(teamId)) {
+        d->readTeam(t);
         ids.reserve(t->live);
         for (int row = 0; row < t->live; ++row) {
             ids.append(d->idAtRow(t, row));
@@ -1201,7 +1320,7 @@ QString QQTree::teamName(int teamId) const
 
 bool QQTree::hasItem(int itemId) const
 {
-    return d->itemIndex.contains(itemId) || d->listingTeam(itemId);
+    return d->itemIndex.contains(itemId) || d->listingTeam(itemId) || d->readOwner(itemId);
 }
 
 QRect QQTree::teamRect(int teamId) const
