@@ -72,6 +72,8 @@ public:
 
     int readItemTeam(int itemId) override { return m_database.readItemTeam(itemId, m_type); }
 
+    int readItemCount(int teamId) override { return m_database.readTeamItemCount(teamId, m_type); }
+
 private:
     IconDatabase m_database;
     const tb_en_team_type m_type;

@@ -869,6 +869,23 @@ struct QQTree::Private
         return itemIndex.contains(id);
     }
 
+    /// Takes the counts of the groups not read yet from the team source again.
+    void recountUnread()
+    {
+        if (unreadTeams == 0 || !teamSource) {
+            return;
+        }
+        for (Team* t : order) {
+            if (t->unread) {
+                const int count = std::max(0, teamSource->readItemCount(t->id));
+                if (count != t->live) {
+                    t->live = count;
+                    invalidate();
+                }
+            }
+        }
+    }
+
     /// The name of the item at a pool index, read from the team source the first time when it came from there.
     QString nameAt(int index)
     {
@@ -1166,6 +1183,8 @@ void QQTree::delItem(int itemId)
     d->readOwner(itemId);
     const int index = d->itemIndex.find(itemId);
     if (index < 0) {
+        // Removed from the team source first: whichever group held it shows its new count.
+        d->recountUnread();
         return;
     }
     d->removeRow(d->items[index]);

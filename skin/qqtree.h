@@ -103,11 +103,15 @@ public:
         virtual QString readItemName(int itemId) = 0;
         /// The group that holds an item for this tree; 0 when there is none.
         virtual int readItemTeam(int itemId) = 0;
+        /// The number of items a group holds now.
+        virtual int readItemCount(int teamId) = 0;
     };
     void setTeamSource(std::shared_ptr<TeamSource> source);
     /// Adds a closed group at the end, showing `itemCount` as its number of items until its items are read from
     /// the team source (see TeamSource). Ids read that the tree already shows elsewhere are left out. A group
-    /// already added, or holding items, takes the name and is closed, as with addTeam().
+    /// already added, or holding items, takes the name and is closed, as with addTeam(). Removing an item that
+    /// the team source no longer holds (removed there first) asks the source again for the counts of the groups
+    /// not read yet.
     void addTeamUnread(int id, const QString& name, int itemCount);
 
     /// Rows that the caller lists instead of adding them one by one (a long search result): the tree asks for

@@ -254,6 +254,7 @@ struct IconDatabase::Shared
         upkeepVersion = -1;
         searchVersion = -1;
         searchSetUp = false;
+        countsVersion = -1;
     }
 
     /// The cached prepared statement for `sql`, or nullptr without a connection or when it cannot be prepared.
@@ -607,6 +608,12 @@ struct IconDatabase::Shared
     /// Runs a select of icon_item rows and appends them to the list. False when the statement failed (the rows
     /// read before the failure stay appended).
     bool listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
+
+    // The schema version at which the count table was last found kept (or not) by its triggers.
+    int countsVersion = -1;
+    bool countsKept = false;
+    /// True when the count table holds the entries' counts (see CatalogueSchema::itemCountsKept).
+    bool itemCountsKept();
 
     class Columns;
     /// Runs a select and passes each row to `row`; false when the statement failed.
@@ -1483,6 +1490,16 @@ bool IconDatabase::Shared::eachRow(const QString& sql,
     return ok;
 }
 
+bool IconDatabase::Shared::itemCountsKept()
+{
+    const int version = schemaVersion();
+    if (version != countsVersion) {
+        countsKept = version >= 0 && CatalogueSchema::itemCountsKept(db);
+        countsVersion = version;
+    }
+    return countsKept;
+}
+
 bool IconDatabase::readTeamItemCounts(const TeamCount& row)
 {
     if (!d->isOpen()) {
@@ -1491,13 +1508,26 @@ bool IconDatabase::readTeamItemCounts(const TeamCount& row)
     const auto pass = [&row](const Shared::Columns& c) { row(c.integer(0), c.integer(1), c.integer(2)); };
     // The counts the triggers keep; where they are not kept (a catalogue not changed since it was made by an
     // older program), counted from the index on (team_id, ttype, order_num), or from the table without it.
-    if (CatalogueSchema::itemCountsKept(d->db)) {
+    if (d->itemCountsKept()) {
         return d->eachRow(QStringLiteral("select team_id, ttype, items from icon_item_count where items>0"), {}, pass);
     }
     return d->eachRow(QStringLiteral("select team_id, ttype, count(*) from icon_item where team_id is not null"
                                      " and ttype is not null group by team_id, ttype"),
                       {},
                       pass);
+}
+
+int IconDatabase::readTeamItemCount(int team_id, int ttype)
+{
+    if (!d->isOpen()) {
+        return 0;
+    }
+    const QString sql = d->itemCountsKept()
+        ? QStringLiteral("select items from icon_item_count where team_id=? and ttype=?")
+        : QStringLiteral("select count(*) from icon_item where team_id=? and ttype=?");
+    int count = 0;
+    d->eachRow(sql, { team_id, ttype }, [&count](const Shared::Columns& c) { count += c.integer(0); });
+    return count;
 }
 
 bool IconDatabase::readTeamItemIds(int team_id, int ttype, std::vector<int>& ids)

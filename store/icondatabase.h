@@ -207,6 +207,8 @@ public:
     /// Appends the ids of the entries of kind `ttype` in group `team_id`, ordered by order_num (then id). False
     /// when they could not be read (the ids appended before the failure stand).
     bool readTeamItemIds(int team_id, int ttype, std::vector<int>& ids);
+    /// The number of entries of kind `ttype` in group `team_id`; 0 when it cannot be read.
+    int readTeamItemCount(int team_id, int ttype);
     /// The name of an entry; false (and `name` untouched) when there is no such entry.
     bool readItemName(int id, QString& name);
     /// The group of an entry of kind `ttype`; 0 when there is no such entry.
