@@ -100,10 +100,11 @@ QPixmap drawNeutralIcon(qreal dpr)
 
 struct Team;
 
+/// One item. Kept small: a group read from its source makes thousands at once, most never painted; their icons
+/// live apart (Private::icons).
 struct Item
 {
     QString name;
-    QPixmap icon;
     Team* team = nullptr;
     int id = 0;
     /// Position in the group's row vector (see Team::rows).
@@ -187,6 +188,14 @@ public:
     }
 
     bool contains(int key) const { return find(key) >= 0; }
+
+    /// Makes room for `count` more ids at once, so that adding them rebuilds the table at most once.
+    void reserve(int count)
+    {
+        if ((m_used + m_removed + count) * 10 > int(m_slots.size()) * 7) {
+            rehash(m_used + count);
+        }
+    }
 
     /// Adds an id that is not present.
     void insert(int key, int value)
@@ -296,6 +305,8 @@ struct QQTree::Private
     IconSource iconSource;
     /// Groups showing listed rows.
     std::vector<Team*> listed;
+    /// Icons of items by id: given when added, or got from the icon source when first painted.
+    QHash<int, QPixmap> icons;
     std::shared_ptr<QQTree::TeamSource> teamSource;
     /// Groups whose items are still in the team source.
     int unreadTeams = 0;
@@ -485,6 +496,7 @@ struct QQTree::Private
     {
         Item& it = items[index];
         itemIndex.remove(it.id);
+        icons.remove(it.id);
         it = Item();
         freeItems.push_back(index);
     }
@@ -603,14 +615,15 @@ struct QQTree::Private
     /// The icon of an item; asks the icon source the first time.
     QPixmap iconFor(int index)
     {
-        if (!items[index].icon.isNull()) {
-            return items[index].icon;
+        const int id = items[index].id;
+        const auto known = icons.constFind(id);
+        if (known != icons.constEnd()) {
+            return *known;
         }
         if (items[index].iconAsked || !iconSource) {
             return neutral();
         }
         items[index].iconAsked = true;
-        const int id = items[index].id;
         QPixmap pixmap = iconSource(id);
         if (pixmap.isNull()) {
             return neutral();
@@ -619,9 +632,9 @@ struct QQTree::Private
         if (size.width() > kIconSize || size.height() > kIconSize) {
             pixmap = scaledToIcon(pixmap, q->devicePixelRatioF());
         }
-        // The source may have changed the tree; find the item again.
-        if (Item* it = item(id)) {
-            it->icon = pixmap;
+        // The source may have changed the tree: keep the icon only while the item is there.
+        if (item(id)) {
+            icons.insert(id, pixmap);
         }
         return pixmap;
     }
@@ -839,6 +852,7 @@ struct QQTree::Private
             teamSource->readItemIds(t->id, ids);
         }
         t->rows.reserve(ids.size());
+        itemIndex.reserve(int(ids.size()));
         for (const int id : ids) {
             if (id == 0 || itemIndex.contains(id) || listingTeam(id)) {
                 continue; // an id is shown once
@@ -1016,7 +1030,9 @@ struct QQTree::Private
             it.name = source->rowName(row);
             const auto icon = listedIcons.constFind(id);
             if (icon != listedIcons.constEnd()) {
-                it.icon = *icon;
+                if (!icon->isNull()) {
+                    icons.insert(id, *icon);
+                }
                 it.iconAsked = true;
             }
             itemIndex.insert(id, index);
@@ -1130,7 +1146,9 @@ void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap&
     it.id = itemId;
     it.team = t;
     it.name = name;
-    it.icon = icon;
+    if (!icon.isNull()) {
+        d->icons.insert(itemId, icon);
+    }
     d->itemIndex.insert(itemId, index);
     if (toTop) {
         d->prependRow(t, index);
