@@ -273,7 +273,12 @@ struct Start
 /// `settleMs`, reads its memory.
 Start startProcess(const QString& program, const QString& home, const QString& display, int settleMs = 0)
 {
-    QTemporaryDir runtime;
+    // A desktop session's runtime folder is in memory (/run/user/<uid>); so is this one where the machine has a
+    // shared-memory file system, or the instance lock would wait for a disk.
+    const QString shm = QStringLiteral("/dev/shm");
+    QTemporaryDir runtime(QFileInfo(shm).isDir() && QFileInfo(shm).isWritable()
+                              ? shm + QStringLiteral("/brisko-bench-XXXXXX")
+                              : QDir::tempPath() + QStringLiteral("/brisko-bench-XXXXXX"));
     QProcess proc;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home);

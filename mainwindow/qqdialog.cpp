@@ -389,7 +389,8 @@ void QQDialog::createTrayIcon()
     m_trayIcon = new QSystemTrayIcon(this);
     m_trayIcon->setObjectName(QStringLiteral("trayIcon"));
     m_trayIcon->setToolTip(QStringLiteral("Brisko助手"));
-    m_trayIcon->setIcon(QIcon(SkinPath::resolve(QStringLiteral("Skins\\icon\\default.png"))));
+    // From a pixmap: an icon made from a file name has every image plugin probe the file's contents.
+    m_trayIcon->setIcon(QIcon(SkinPath::pixmap(QStringLiteral("Skins\\icon\\default.png"))));
     m_trayIcon->show();
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &QQDialog::onTrayActivate);
 }
