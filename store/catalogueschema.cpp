@@ -148,30 +148,39 @@ QString searchTableDefinition(QSqlDatabase& db)
     return q.exec() && q.next() ? q.value(0).toString() : QString();
 }
 
-bool searchTriggersExist(QSqlDatabase& db)
+/// True when the three triggers named and the table they write to are all there.
+bool triggersAndTableExist(QSqlDatabase& db, const char* const (&triggers)[3], const QString& table)
 {
-    for (const char* name : kSearchTriggerNames) {
+    for (const char* name : triggers) {
         if (!objectExists(db, QStringLiteral("trigger"), str(name))) {
             return false;
         }
     }
-    return objectExists(db, QStringLiteral("table"), QStringLiteral("icon_item_search_log"));
+    return objectExists(db, QStringLiteral("table"), table);
+}
+
+void dropTriggers(QSqlDatabase& db, const char* const (&triggers)[3])
+{
+    for (const char* name : triggers) {
+        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
+    }
+}
+
+bool searchTriggersExist(QSqlDatabase& db)
+{
+    return triggersAndTableExist(db, kSearchTriggerNames, QStringLiteral("icon_item_search_log"));
 }
 
 void dropSearchTriggers(QSqlDatabase& db)
 {
-    for (const char* name : kSearchTriggerNames) {
-        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
-    }
+    dropTriggers(db, kSearchTriggerNames);
 }
 
 // Sets up the search index where SQLite offers it, inside the caller's transaction. An index whose triggers or log
 // are missing may have missed changes, so it is rebuilt from the table.
 void ensureSearchIndex(QSqlDatabase& db)
 {
-    for (const char* name : kDirectSearchTriggerNames) {
-        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
-    }
+    dropTriggers(db, kDirectSearchTriggerNames);
     bool existed = objectExists(db, QStringLiteral("table"), str(kSearchTable));
     if (existed && !searchTableDefinition(db).endsWith(str(kSearchTableDefinition))) {
         // Made with other options: made anew (and filled below).
@@ -203,12 +212,7 @@ void ensureSearchIndex(QSqlDatabase& db)
 
 bool countTriggersExist(QSqlDatabase& db)
 {
-    for (const char* name : kCountTriggerNames) {
-        if (!objectExists(db, QStringLiteral("trigger"), str(name))) {
-            return false;
-        }
-    }
-    return objectExists(db, QStringLiteral("table"), QStringLiteral("icon_item_count"));
+    return triggersAndTableExist(db, kCountTriggerNames, QStringLiteral("icon_item_count"));
 }
 
 // Sets up the count table inside the caller's transaction, filled from icon_item when it is new or may have
@@ -218,9 +222,7 @@ void ensureItemCounts(QSqlDatabase& db)
     if (countTriggersExist(db)) {
         return;
     }
-    for (const char* name : kCountTriggerNames) {
-        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
-    }
+    dropTriggers(db, kCountTriggerNames);
     bool ok = run(db, str(kCreateCountTable)) && run(db, str(kCreateCountIndex))
         && run(db, QStringLiteral("delete from icon_item_count"));
     for (const char* sql : kCreateCountTriggers) {
@@ -228,9 +230,7 @@ void ensureItemCounts(QSqlDatabase& db)
     }
     ok = ok && run(db, str(kFillCountTable));
     if (!ok) {
-        for (const char* name : kCountTriggerNames) {
-            run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
-        }
+        dropTriggers(db, kCountTriggerNames);
     }
 }
 } // namespace
