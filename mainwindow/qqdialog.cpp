@@ -321,30 +321,10 @@ QQDialog::~QQDialog() = default;
 void QQDialog::fillTrees()
 {
     IconDatabase& db = IconDatabase::instance();
-
-    // Every group starts closed, so the trees get the groups with their item counts only: a group's items are
-    // read from the catalogue when it is first opened (or an item is added to it), and start-up costs the
-    // same however many items the catalogue holds.
-    QHash<int, int> counts[3];
-    db.readTeamItemCounts([&counts](int teamId, int ttype, int count) {
-        if (ttype == en_team_icon || ttype == en_team_site) {
-            counts[ttype].insert(teamId, count);
-        }
-    });
-    const struct
-    {
-        QQTree* tree;
-        tb_en_team_type type;
-    } kinds[] = { { iconTree, en_team_icon }, { siteTree, en_team_site } };
-    QList<TeamInfo> teams;
-    for (const auto& kind : kinds) {
-        kind.tree->setTeamSource(std::make_shared<CatalogueGroups>(db, kind.type));
-        teams.clear();
-        db.getTeamsByType(teams, kind.type);
-        for (const TeamInfo& team : std::as_const(teams)) {
-            kind.tree->addTeamUnread(team.id, team.name, counts[kind.type].value(team.id));
-        }
-    }
+    iconTree->setTeamSource(std::make_shared<CatalogueGroups>(db, en_team_icon));
+    siteTree->setTeamSource(std::make_shared<CatalogueGroups>(db, en_team_site));
+    addGroups(iconTree, en_team_icon, {});
+    addGroups(siteTree, en_team_site, {});
 
     // Without icons: the tree asks for them when the recent page is first painted.
     QList<IconItemInfo> items;
@@ -352,6 +332,26 @@ void QQDialog::fillTrees()
     for (const IconItemInfo& item : std::as_const(items)) {
         if (item.ttype == en_team_icon || item.ttype == en_team_site) {
             recentTree->addItem(item.id, SingleGroup, item.icon_name, QPixmap(), false);
+        }
+    }
+}
+
+void QQDialog::addGroups(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open)
+{
+    // The groups come with their item counts only: a group's items are read from the catalogue when it is first
+    // opened (or an item is added to it), so showing the groups costs the same however many items they hold.
+    QHash<int, int> counts;
+    database.readTeamItemCounts([&counts, type](int teamId, int ttype, int count) {
+        if (ttype == type) {
+            counts.insert(teamId, count);
+        }
+    });
+    QList<TeamInfo> teams;
+    database.getTeamsByType(teams, type);
+    for (const TeamInfo& team : std::as_const(teams)) {
+        tree->addTeamUnread(team.id, team.name, counts.value(team.id));
+        if (open.value(team.id, false)) {
+            tree->setTeamOpen(team.id, true);
         }
     }
 }

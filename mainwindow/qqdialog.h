@@ -112,6 +112,9 @@ private:
 
     // Construction, opening and dropping (qqdialog.cpp)
     void fillTrees();
+    /// Adds to `tree` the groups of that kind as the catalogue holds them, each with its item count (the items are
+    /// read when a group first opens); groups named in `open` are opened.
+    void addGroups(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open);
     void openItem(int teamid, int itemid);
     /// Icon of a file item, asked by the trees when a row without an icon is first painted.
     QPixmap itemIcon(int itemId);
