@@ -4,6 +4,7 @@
 #include "qqdialog.h"
 #include "qskinfun.h"
 #include "singleinstance.h"
+#include "skinpath.h"
 #include "startupnotice.h"
 
 #include <QApplication>
@@ -92,7 +93,8 @@ int main(int argc, char* argv[])
 
     QApplication::setFont(QSkinFun::appFont());
 
-    QApplication::setWindowIcon(QIcon(QStringLiteral("Skins/icon/default.png")));
+    // From a pixmap: an icon made from a file name has every image plugin probe the file's contents.
+    QApplication::setWindowIcon(QIcon(SkinPath::pixmap(QStringLiteral("Skins/icon/default.png"))));
     Platform::setupIconTheme();
 
     window = new QQDialog(nullptr);

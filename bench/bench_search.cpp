@@ -31,14 +31,6 @@ namespace
 {
 constexpr int Runs = 5;
 
-/// CPU time of the calling (GUI) thread in milliseconds: the work of a key without the waiting that other
-/// programs on the shared cores add to the wall-clock figures.
-double threadCpuMs()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 const char* const ChildMarker = "BRISKO_BENCH_SEARCH_CHILD";
 
 /// What is typed, key by key, each word into an empty edit; with a name usable in a figure.
@@ -50,72 +42,6 @@ const struct
     { "a", "a" },   { "co", "co" },         { "conf", "conf" }, { "wendang", "文档" },
     { "wx", "wx" }, { "yinyue", "yinyue" }, { "miss", "qzxv" },
 };
-
-const char* const EnglishWords[]
-    = { "report",   "budget",   "meeting",  "agenda",    "quarterly", "campaign", "design",    "camera",    "playlist",
-        "trailer",  "backup",   "database", "dashboard", "config",    "package",  "install",   "changelog", "warranty",
-        "abstract", "draft",    "annual",   "analysis",  "schedule",  "travel",   "family",    "holiday",   "recipe",
-        "manual",   "tutorial", "letter",   "salary",    "contract",  "plan",     "data",      "archive",   "hardware",
-        "network",  "patch",    "firmware", "player",    "manager",   "gallery",  "navigator", "terminal",  "calendar",
-        "contacts", "mail",     "chat",     "game",      "office",    "paint",    "studio",    "java",      "release",
-        "sample",   "trace",    "toolbar",  "bash",      "library",   "plugin",   "framework", "monitor",   "shell",
-        "account",  "avatar",   "settings", "transfer",  "upload",    "cloud",    "share",     "scanner",   "scan",
-        "lecture",  "thesis",   "banner",   "canvas",    "receipt",   "tax",      "bank",      "insurance", "pharmacy",
-        "academy",  "grades",   "garden",   "pantry",    "wedding",   "birthday", "festival" };
-const char* const Extensions[] = { "pdf", "docx", "xlsx", "pptx", "txt", "md",  "png", "jpg",    "mp3",     "mp4",
-                                   "zip", "conf", "ini",  "json", "xml", "cpp", "py",  "tar.gz", "desktop", "odt" };
-const char* const ChineseWords[]
-    = { "文档", "项目", "计划", "报告", "会议",   "纪要",       "照片",   "音乐", "视频",   "备份", "设置",
-        "工具", "合同", "发票", "简历", "微信",   "网易云音乐", "浏览器", "终端", "编辑器", "日程", "旅行",
-        "家庭", "菜谱", "手册", "指南", "信件",   "总结",       "草稿",   "终稿", "审阅",   "数据", "归档",
-        "系统", "网络", "更新", "驱动", "播放器", "我的文档",   "工作",   "学习", "资料",   "图片", "下载",
-        "桌面", "账单", "课程", "论文", "银行",   "重庆",       "长城",   "快乐", "行程",   "重要", "音乐会" };
-
-template <size_t N>
-QString pick(QRandomGenerator& rng, const char* const (&list)[N])
-{
-    return QString::fromUtf8(list[rng.bounded(int(N))]);
-}
-
-QString capitalised(const QString& word)
-{
-    return word.left(1).toUpper() + word.mid(1);
-}
-
-/// A name as people's catalogues hold them: file names with extensions, program names, Chinese names (half of
-/// all), mixed ones, and now and then a long one.
-QString makeName(QRandomGenerator& rng)
-{
-    const int kind = rng.bounded(100);
-    const QString separators[] = { QStringLiteral("_"), QStringLiteral("-"), QStringLiteral(" ") };
-    if (kind < 30) {
-        QString name = pick(rng, EnglishWords) + separators[rng.bounded(3)] + pick(rng, EnglishWords);
-        if (rng.bounded(2)) {
-            name += separators[rng.bounded(3)] + QString::number(rng.bounded(2000, 2026));
-        }
-        return name + QLatin1Char('.') + pick(rng, Extensions);
-    }
-    if (kind < 45) {
-        return capitalised(pick(rng, EnglishWords)) + QLatin1Char(' ') + capitalised(pick(rng, EnglishWords));
-    }
-    if (kind < 85) {
-        QString name = pick(rng, ChineseWords) + pick(rng, ChineseWords);
-        if (rng.bounded(3) == 0) {
-            name += QString::number(rng.bounded(1, 100));
-        }
-        return name;
-    }
-    if (kind < 95) {
-        return pick(rng, ChineseWords) + QLatin1Char(' ') + pick(rng, EnglishWords) + QLatin1Char('.')
-            + pick(rng, Extensions);
-    }
-    QStringList words;
-    const int count = rng.bounded(8, 16);
-    for (int i = 0; i < count; ++i) {
-        words << (rng.bounded(4) ? pick(rng, EnglishWords) : pick(rng, ChineseWords));
-    }
-    return words.join(QLatin1Char(' ')) + QLatin1Char('.') + pick(rng, Extensions);
-}
 
 /// A catalogue of `count` items at `dbPath`: four in five files in groups of 500, the rest sites.
 bool buildCatalogue(const QString& dbPath, int count)
@@ -133,7 +59,7 @@ bool buildCatalogue(const QString& dbPath, int count)
         if (i % 500 == 0 && i > 0) {
             team = db.addTeam(QStringLiteral("分组 %1").arg(i / 500), en_team_icon);
         }
-        const QString name = makeName(rng);
+        const QString name = Bench::itemName(rng);
         if (i % 5 == 4) {
             db.addItem(name, QStringLiteral("https://www.example.org/%1").arg(i), siteTeam, en_team_site);
         } else {
@@ -141,65 +67,6 @@ bool buildCatalogue(const QString& dbPath, int count)
         }
     }
     return db.commitBatch();
-}
-
-/// Notes when the window has completed a paint in which the result list was painted.
-class PaintWatch : public QObject
-{
-public:
-    PaintWatch(QWidget* window, QWidget* list)
-        : m_window(window)
-        , m_list(list)
-    {
-        window->installEventFilter(this);
-        list->installEventFilter(this);
-    }
-
-    /// When the last paint of the list was completed (the window's backing store flushed), -1 for none, and the
-    /// GUI thread's CPU time then.
-    double listPaintedAt = -1;
-    double listPaintedCpu = 0;
-    /// When the list was first painted at all, and first painted with rows in it; -1 for not yet.
-    double firstPaintedAt = -1;
-    double firstRowsPaintedAt = -1;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == m_list && event->type() == QEvent::Paint) {
-            m_listPainted = true;
-        } else if (watched == m_window && event->type() == QEvent::UpdateRequest) {
-            // The window paints its dirty widgets and flushes them to the screen while handling this event.
-            m_listPainted = false;
-            watched->event(event);
-            if (m_listPainted) {
-                listPaintedAt = Bench::nowMs();
-                listPaintedCpu = threadCpuMs();
-                if (firstPaintedAt < 0) {
-                    firstPaintedAt = listPaintedAt;
-                }
-                auto* tree = qobject_cast<QQTree*>(m_list);
-                if (firstRowsPaintedAt < 0 && tree && tree->itemCount(1) > 0) {
-                    firstRowsPaintedAt = listPaintedAt;
-                }
-            }
-            return true;
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_window;
-    QWidget* m_list;
-    bool m_listPainted = false;
-};
-
-/// Lets the event loop run for `ms` milliseconds.
-void idle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 /// Delivers one typed character to the edit as the system would: a key press and release for a letter, the
@@ -223,15 +90,8 @@ int runSearch(int count)
     const QString tag = count >= 100000 ? QStringLiteral("100k") : QStringLiteral("10k");
     auto window = std::make_unique<QQDialog>();
     window->show();
-    {
-        QEventLoop loop;
-        QObject::connect(window.get(), &QQDialog::firstPainted, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!window->hasPainted()) {
-            loop.exec();
-        }
-    }
-    idle(200);
+    Bench::waitFirstPaint(window.get());
+    Bench::idle(200);
     auto* edit = window->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
     auto* list = window->findChild<QQTree*>(QStringLiteral("searchTree"));
     if (!edit || !list) {
@@ -249,12 +109,12 @@ int runSearch(int count)
     // Let the names be read in, as they are while the person starts to type.
     const double deadline = Bench::nowMs() + 10000;
     while (!session->index().isLoaded() && Bench::nowMs() < deadline) {
-        idle(10);
+        Bench::idle(10);
     }
-    idle(100);
+    Bench::idle(100);
     const double rssOpen = Bench::residentMb();
 
-    PaintWatch watch(window.get(), list);
+    Bench::PaintWatch watch(window.get(), list);
     double settledAt = -1;
     QObject::connect(session, &SearchSession::settled, [&settledAt] { settledAt = Bench::nowMs(); });
     // After the window's own handling of the change: a search that settled at once is settled now.
@@ -272,13 +132,13 @@ int runSearch(int count)
     for (int run = 0; run < Runs; ++run) {
         for (const auto& word : Words) {
             edit->clear();
-            idle(50);
+            Bench::idle(50);
             const QString text = QString::fromUtf8(word.text);
             for (int i = 0; i < text.size(); ++i) {
                 watch.listPaintedAt = -1;
                 settledAt = -1;
                 const double t0 = Bench::nowMs();
-                const double cpu0 = threadCpuMs();
+                const double cpu0 = Bench::threadCpuMs();
                 postCharacter(edit, text.at(i));
                 while ((watch.listPaintedAt < 0 || settledAt < 0 || edit->text() != text.left(i + 1))
                        && Bench::nowMs() - t0 < 10000) {
@@ -293,7 +153,7 @@ int runSearch(int count)
                 firstPaintCpu[key].push_back(watch.listPaintedCpu - cpu0);
                 settled[key].push_back(std::max(settledAt, watch.listPaintedAt) - t0);
                 // A person types a few keys a second at most.
-                idle(30);
+                Bench::idle(30);
             }
             if (run == 0 && QLatin1String(word.tag) == QLatin1String("a")) {
                 matchShareA = double(list->itemCount(1)) / count;
@@ -324,13 +184,13 @@ int runSearch(int count)
             const PinyinMatcher pinyin(text);
             std::vector<int> found;
             std::vector<int> within;
-            double t0 = threadCpuMs();
+            double t0 = Bench::threadCpuMs();
             session->index().scan(contains, 0, session->index().size(), found);
-            passes[QStringLiteral("contains_%1").arg(text)].push_back(threadCpuMs() - t0);
+            passes[QStringLiteral("contains_%1").arg(text)].push_back(Bench::threadCpuMs() - t0);
             found.clear();
-            t0 = threadCpuMs();
+            t0 = Bench::threadCpuMs();
             session->index().scanPinyin(pinyin, 0, session->index().size(), found, within);
-            passes[QStringLiteral("pinyin_%1").arg(text)].push_back(threadCpuMs() - t0);
+            passes[QStringLiteral("pinyin_%1").arg(text)].push_back(Bench::threadCpuMs() - t0);
         }
     }
 
@@ -344,18 +204,14 @@ int runSearch(int count)
     for (int run = 0; run < Runs; ++run) {
         QQDialog fresh;
         fresh.show();
-        {
-            QEventLoop loop;
-            QObject::connect(&fresh, &QQDialog::firstPainted, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-            QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-            if (!fresh.hasPainted()) {
-                loop.exec();
-            }
+        if (!Bench::waitFirstPaint(&fresh)) {
+            std::fprintf(stderr, "the window never painted\n");
+            return 1;
         }
-        idle(200);
+        Bench::idle(200);
         auto* tree = fresh.findChild<QQTree*>(QStringLiteral("iconTree"));
         tree->setFocus();
-        PaintWatch typed(&fresh, fresh.findChild<QQTree*>(QStringLiteral("searchTree")));
+        Bench::PaintWatch typed(&fresh, fresh.findChild<QQTree*>(QStringLiteral("searchTree")));
         const double t0 = Bench::nowMs();
         QCoreApplication::postEvent(tree,
                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_W, Qt::NoModifier, QStringLiteral("w")));

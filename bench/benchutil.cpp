@@ -1,16 +1,23 @@
 #include "benchutil.h"
 
 #include "icondatabase.h"
+#include "qqdialog.h"
+#include "qqtree.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTextStream>
+#include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace Bench
 {
@@ -63,6 +70,130 @@ double nowMs()
         timer.start();
     }
     return timer.nsecsElapsed() / 1e6;
+}
+
+double threadCpuMs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+void idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool waitFirstPaint(QQDialog* window)
+{
+    if (!window->hasPainted()) {
+        QEventLoop loop;
+        QObject::connect(window, &QQDialog::firstPainted, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return window->hasPainted();
+}
+
+namespace
+{
+const char* const EnglishWords[]
+    = { "report",   "budget",   "meeting",  "agenda",    "quarterly", "campaign", "design",    "camera",    "playlist",
+        "trailer",  "backup",   "database", "dashboard", "config",    "package",  "install",   "changelog", "warranty",
+        "abstract", "draft",    "annual",   "analysis",  "schedule",  "travel",   "family",    "holiday",   "recipe",
+        "manual",   "tutorial", "letter",   "salary",    "contract",  "plan",     "data",      "archive",   "hardware",
+        "network",  "patch",    "firmware", "player",    "manager",   "gallery",  "navigator", "terminal",  "calendar",
+        "contacts", "mail",     "chat",     "game",      "office",    "paint",    "studio",    "java",      "release",
+        "sample",   "trace",    "toolbar",  "bash",      "library",   "plugin",   "framework", "monitor",   "shell",
+        "account",  "avatar",   "settings", "transfer",  "upload",    "cloud",    "share",     "scanner",   "scan",
+        "lecture",  "thesis",   "banner",   "canvas",    "receipt",   "tax",      "bank",      "insurance", "pharmacy",
+        "academy",  "grades",   "garden",   "pantry",    "wedding",   "birthday", "festival" };
+const char* const Extensions[] = { "pdf", "docx", "xlsx", "pptx", "txt", "md",  "png", "jpg",    "mp3",     "mp4",
+                                   "zip", "conf", "ini",  "json", "xml", "cpp", "py",  "tar.gz", "desktop", "odt" };
+const char* const ChineseWords[]
+    = { "文档", "项目", "计划", "报告", "会议",   "纪要",       "照片",   "音乐", "视频",   "备份", "设置",
+        "工具", "合同", "发票", "简历", "微信",   "网易云音乐", "浏览器", "终端", "编辑器", "日程", "旅行",
+        "家庭", "菜谱", "手册", "指南", "信件",   "总结",       "草稿",   "终稿", "审阅",   "数据", "归档",
+        "系统", "网络", "更新", "驱动", "播放器", "我的文档",   "工作",   "学习", "资料",   "图片", "下载",
+        "桌面", "账单", "课程", "论文", "银行",   "重庆",       "长城",   "快乐", "行程",   "重要", "音乐会" };
+
+template <size_t N>
+QString pick(QRandomGenerator& rng, const char* const (&list)[N])
+{
+    return QString::fromUtf8(list[rng.bounded(int(N))]);
+}
+
+QString capitalised(const QString& word)
+{
+    return word.left(1).toUpper() + word.mid(1);
+}
+} // namespace
+
+QString itemName(QRandomGenerator& rng)
+{
+    const int kind = rng.bounded(100);
+    const QString separators[] = { QStringLiteral("_"), QStringLiteral("-"), QStringLiteral(" ") };
+    if (kind < 30) {
+        QString name = pick(rng, EnglishWords) + separators[rng.bounded(3)] + pick(rng, EnglishWords);
+        if (rng.bounded(2)) {
+            name += separators[rng.bounded(3)] + QString::number(rng.bounded(2000, 2026));
+        }
+        return name + QLatin1Char('.') + pick(rng, Extensions);
+    }
+    if (kind < 45) {
+        return capitalised(pick(rng, EnglishWords)) + QLatin1Char(' ') + capitalised(pick(rng, EnglishWords));
+    }
+    if (kind < 85) {
+        QString name = pick(rng, ChineseWords) + pick(rng, ChineseWords);
+        if (rng.bounded(3) == 0) {
+            name += QString::number(rng.bounded(1, 100));
+        }
+        return name;
+    }
+    if (kind < 95) {
+        return pick(rng, ChineseWords) + QLatin1Char(' ') + pick(rng, EnglishWords) + QLatin1Char('.')
+            + pick(rng, Extensions);
+    }
+    QStringList words;
+    const int count = rng.bounded(8, 16);
+    for (int i = 0; i < count; ++i) {
+        words << (rng.bounded(4) ? pick(rng, EnglishWords) : pick(rng, ChineseWords));
+    }
+    return words.join(QLatin1Char(' ')) + QLatin1Char('.') + pick(rng, Extensions);
+}
+
+PaintWatch::PaintWatch(QWidget* window, QWidget* part)
+    : m_window(window)
+    , m_part(part)
+{
+    window->installEventFilter(this);
+    part->installEventFilter(this);
+}
+
+bool PaintWatch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_part && event->type() == QEvent::Paint) {
+        m_partPainted = true;
+    } else if (watched == m_window && event->type() == QEvent::UpdateRequest) {
+        // The window paints its dirty widgets and flushes them to the screen while handling this event.
+        m_partPainted = false;
+        watched->event(event);
+        if (m_partPainted) {
+            listPaintedAt = nowMs();
+            listPaintedCpu = threadCpuMs();
+            if (firstPaintedAt < 0) {
+                firstPaintedAt = listPaintedAt;
+            }
+            auto* tree = qobject_cast<QQTree*>(m_part);
+            if (firstRowsPaintedAt < 0 && tree && tree->itemCount(1) > 0) {
+                firstRowsPaintedAt = listPaintedAt;
+            }
+        }
+        return true;
+    }
+    return false;
 }
 
 bool enterRuntimeDir()
@@ -135,7 +266,12 @@ Display::~Display()
     delete m_xvfb;
 }
 
-int runChild(const QString& suite, const char* marker, const QString& mode, const QString& home, const QString& display)
+int runChild(const QString& suite,
+             const char* marker,
+             const QString& mode,
+             const QString& home,
+             const QString& display,
+             QByteArray* output)
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -151,12 +287,15 @@ int runChild(const QString& suite, const char* marker, const QString& mode, cons
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QString::fromLatin1(marker), mode);
     child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setProcessChannelMode(output ? QProcess::ForwardedErrorChannel : QProcess::ForwardedChannels);
     child.start(QCoreApplication::applicationFilePath(), { suite });
     if (!child.waitForStarted(5000) || !child.waitForFinished(30 * 60 * 1000)) {
         child.kill();
         child.waitForFinished();
         return 1;
+    }
+    if (output) {
+        *output = child.readAllStandardOutput();
     }
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
 }

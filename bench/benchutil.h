@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <vector>
+
+class QQDialog;
+class QRandomGenerator;
+class QWidget;
 
 namespace Bench
 {
@@ -38,6 +43,43 @@ double residentMb();
 /// Monotonic time in milliseconds with sub-millisecond resolution.
 double nowMs();
 
+/// CPU time of the calling thread in milliseconds: the work of the GUI thread without the waiting that other
+/// programs on the shared cores add to the wall-clock figures.
+double threadCpuMs();
+
+/// Lets the event loop run for `ms` milliseconds.
+void idle(int ms);
+
+/// Waits (at most ten seconds) until the main window has completed its first paint; false when it never did.
+bool waitFirstPaint(QQDialog* window);
+
+/// A name as people's catalogues hold them: file names with extensions, program names, Chinese names (half of
+/// all), mixed ones, and now and then a long one.
+QString itemName(QRandomGenerator& rng);
+
+/// Notes when a window has completed a paint (its backing store flushed to the screen) in which `part` was
+/// painted.
+class PaintWatch : public QObject
+{
+public:
+    PaintWatch(QWidget* window, QWidget* part);
+
+    /// When the last paint of the part was completed, -1 for none, and the GUI thread's CPU time then.
+    double listPaintedAt = -1;
+    double listPaintedCpu = 0;
+    /// When the part was first painted at all, and (for a tree) first painted with rows in it; -1 for not yet.
+    double firstPaintedAt = -1;
+    double firstRowsPaintedAt = -1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* m_window;
+    QWidget* m_part;
+    bool m_partPainted = false;
+};
+
 /// Makes the build's run-time folder (Skins, the template catalogue) the working directory; false (and says so)
 /// when it is missing.
 bool enterRuntimeDir();
@@ -65,7 +107,12 @@ private:
 };
 
 /// Runs suite `suite` of this program again, as a child with `marker`=`mode` in its environment, HOME and the
-/// XDG folders in `home` (never the real ones), on `display` through xcb; its exit code.
-int runChild(
-    const QString& suite, const char* marker, const QString& mode, const QString& home, const QString& display);
+/// XDG folders in `home` (never the real ones), on `display` through xcb; its exit code. What it prints goes to
+/// this program's output, or into `output` when given.
+int runChild(const QString& suite,
+             const char* marker,
+             const QString& mode,
+             const QString& home,
+             const QString& display,
+             QByteArray* output = nullptr);
 } // namespace Bench

@@ -47,6 +47,38 @@ const char* const UntrustedLauncherText
 const char* const SkippedFilesText = "有 %1 个文件未能添加(文件已不存在或文件名无法识别)";
 const char* const NotStoredText = "有 %1 个文件未能保存到图标库";
 
+/// The groups of one kind as the catalogue holds them, for a tree that reads a group's items when it first shows
+/// them.
+class CatalogueGroups : public QQTree::TeamSource
+{
+public:
+    CatalogueGroups(const IconDatabase& database, tb_en_team_type type)
+        : m_database(database)
+        , m_type(type)
+    {
+    }
+
+    bool readItemIds(int teamId, std::vector<int>& ids) override
+    {
+        return m_database.readTeamItemIds(teamId, m_type, ids);
+    }
+
+    QString readItemName(int itemId) override
+    {
+        QString name;
+        m_database.readItemName(itemId, name);
+        return name;
+    }
+
+    int readItemTeam(int itemId) override { return m_database.readItemTeam(itemId, m_type); }
+
+    int readItemCount(int teamId) override { return m_database.readTeamItemCount(teamId, m_type); }
+
+private:
+    IconDatabase m_database;
+    const tb_en_team_type m_type;
+};
+
 /// Tells the person why an open failed; nothing when it opened. `location` is the item's path or address.
 void reportOpenFailure(QWidget* parent, const Platform::OpenResult& result, const QString& location)
 {
@@ -289,38 +321,37 @@ QQDialog::~QQDialog() = default;
 void QQDialog::fillTrees()
 {
     IconDatabase& db = IconDatabase::instance();
-    const QPixmap noIcon;
-    const QPixmap site = siteIcon();
+    iconTree->setTeamSource(std::make_shared<CatalogueGroups>(db, en_team_icon));
+    siteTree->setTeamSource(std::make_shared<CatalogueGroups>(db, en_team_site));
+    addGroups(iconTree, en_team_icon, {});
+    addGroups(siteTree, en_team_site, {});
 
-    QList<TeamInfo> teams;
-    db.getTeamsByType(teams, en_team_icon);
-    for (const TeamInfo& team : std::as_const(teams)) {
-        iconTree->addTeam(team.id, team.name, 0, false);
-    }
-    teams.clear();
-    db.getTeamsByType(teams, en_team_site);
-    for (const TeamInfo& team : std::as_const(teams)) {
-        siteTree->addTeam(team.id, team.name, 0, false);
-    }
-
+    // Without icons: the tree asks for them when the recent page is first painted.
     QList<IconItemInfo> items;
-    db.getItemsByType(items, en_team_icon);
-    for (const IconItemInfo& item : std::as_const(items)) {
-        iconTree->addItem(item.id, item.team_id, item.icon_name, noIcon, false);
-    }
-    items.clear();
-    db.getItemsByType(items, en_team_site);
-    for (const IconItemInfo& item : std::as_const(items)) {
-        siteTree->addItem(item.id, item.team_id, item.icon_name, site, false);
-    }
-    items.clear();
-
     db.getRecentItems(items);
     for (const IconItemInfo& item : std::as_const(items)) {
-        if (item.ttype == en_team_icon) {
-            recentTree->addItem(item.id, SingleGroup, item.icon_name, noIcon, false);
-        } else if (item.ttype == en_team_site) {
-            recentTree->addItem(item.id, SingleGroup, item.icon_name, site, false);
+        if (item.ttype == en_team_icon || item.ttype == en_team_site) {
+            recentTree->addItem(item.id, SingleGroup, item.icon_name, QPixmap(), false);
+        }
+    }
+}
+
+void QQDialog::addGroups(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open)
+{
+    // The groups come with their item counts only: a group's items are read from the catalogue when it is first
+    // opened (or an item is added to it), so showing the groups costs the same however many items they hold.
+    QHash<int, int> counts;
+    database.readTeamItemCounts([&counts, type](int teamId, int ttype, int count) {
+        if (ttype == type) {
+            counts.insert(teamId, count);
+        }
+    });
+    QList<TeamInfo> teams;
+    database.getTeamsByType(teams, type);
+    for (const TeamInfo& team : std::as_const(teams)) {
+        tree->addTeamUnread(team.id, team.name, counts.value(team.id));
+        if (open.value(team.id, false)) {
+            tree->setTeamOpen(team.id, true);
         }
     }
 }
@@ -358,7 +389,8 @@ void QQDialog::createTrayIcon()
     m_trayIcon = new QSystemTrayIcon(this);
     m_trayIcon->setObjectName(QStringLiteral("trayIcon"));
     m_trayIcon->setToolTip(QStringLiteral("Brisko助手"));
-    m_trayIcon->setIcon(QIcon(SkinPath::resolve(QStringLiteral("Skins\\icon\\default.png"))));
+    // From a pixmap: an icon made from a file name has every image plugin probe the file's contents.
+    m_trayIcon->setIcon(QIcon(SkinPath::pixmap(QStringLiteral("Skins\\icon\\default.png"))));
     m_trayIcon->show();
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &QQDialog::onTrayActivate);
 }
@@ -381,26 +413,49 @@ void QQDialog::showEvent(QShowEvent* event)
         m_catalogueWarningDue = false;
         QTimer::singleShot(0, this, &QQDialog::warnUnusableCatalogue);
     }
+    // The quick check starts once the window is painted (see paintEvent), or a moment after it is shown should it
+    // not be painted by then.
     if (!m_catalogueCheckStarted) {
-        m_catalogueCheckStarted = true;
-        // A damaged page shows only as missing entries: SQLite's quick check looks at the whole file, off the GUI
-        // thread. When it fails the store takes no more changes, and the person is told.
-        database.startIntegrityCheck(this, [this] { warnUnusableCatalogue(); });
+        QTimer::singleShot(1000, this, &QQDialog::startCatalogueCheck);
     }
+}
+
+void QQDialog::startCatalogueCheck()
+{
+    if (m_catalogueCheckStarted) {
+        return;
+    }
+    m_catalogueCheckStarted = true;
+    // A damaged page shows only as missing entries: SQLite's quick check looks at the whole file, off the GUI
+    // thread. When it fails the store takes no more changes, and the person is told.
+    database.startIntegrityCheck(this, [this] { warnUnusableCatalogue(); });
 }
 
 void QQDialog::paintEvent(QPaintEvent* event)
 {
     BaseWindow::paintEvent(event);
-    if (!m_painted) {
-        m_painted = true;
-        // Lets start-up measurements see when the window is on screen.
-        if (qEnvironmentVariable("BRISKO_REPORT_SHOWN") == QLatin1String("1")) {
-            std::fprintf(stderr, "brisko: window shown\n");
-            std::fflush(stderr);
-        }
-        emit firstPainted();
+    if (!m_paintStarted) {
+        m_paintStarted = true;
+        // The children paint after this window's background, and the whole is then put on screen: the first
+        // paint is through when the event loop comes back.
+        QTimer::singleShot(0, this, &QQDialog::firstPaintDone);
     }
+}
+
+void QQDialog::firstPaintDone()
+{
+    m_painted = true;
+    // Lets start-up measurements see when the window is on screen.
+    if (qEnvironmentVariable("BRISKO_REPORT_SHOWN") == QLatin1String("1")) {
+        std::fprintf(stderr, "brisko: window shown\n");
+        std::fflush(stderr);
+    }
+    emit firstPainted();
+    // Work that would compete with the first paint for the processor (two cores shared with the desktop) waits
+    // until it is through.
+    startCatalogueCheck();
+    // The icon theme and the MIME database are read on their first use: have that done before a group opens.
+    QTimer::singleShot(0, this, [] { Platform::fileIcon(QStringLiteral("/nonexistent/brisko.txt")).pixmap(32, 32); });
 }
 
 void QQDialog::changeEvent(QEvent* event)

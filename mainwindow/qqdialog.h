@@ -28,7 +28,7 @@ public:
     explicit QQDialog(QWidget* parent = nullptr);
     ~QQDialog() override;
 
-    /// True once the window has painted itself for the first time.
+    /// True once the window's first paint, its children's included, is through.
     bool hasPainted() const { return m_painted; }
 
 public slots:
@@ -59,7 +59,7 @@ public slots:
     void onSearchTreeDbClicked(int teamid, int itemid);
 
 signals:
-    /// Emitted once, when the first paint of the window has completed.
+    /// Emitted once, when the first paint of the window, its children's included, has completed.
     void firstPainted();
 
 protected:
@@ -120,11 +120,18 @@ private:
 
     // Construction, opening and dropping (qqdialog.cpp)
     void fillTrees();
+    /// Adds to `tree` the groups of that kind as the catalogue holds them, each with its item count (the items are
+    /// read when a group first opens); groups named in `open` are opened.
+    void addGroups(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open);
     void openItem(int teamid, int itemid);
     /// Icon of a file item, asked by the trees when a row without an icon is first painted.
     QPixmap itemIcon(int itemId);
     QPixmap siteIcon() const;
     void createTrayIcon();
+    /// Starts the quick check of the catalogue file (once).
+    void startCatalogueCheck();
+    /// The window's first paint, its children's included, is through.
+    void firstPaintDone();
     /// Tells the person once that the catalogue cannot be used, or can be read but not changed, and why.
     void warnUnusableCatalogue();
     void restoreToolWindow();
@@ -161,6 +168,8 @@ private:
     bool m_catalogueWarningDue = false;
     /// The quick check of the catalogue file has been started (once the window is first shown).
     bool m_catalogueCheckStarted = false;
+    /// The first paint has begun; m_painted: it is through.
+    bool m_paintStarted = false;
     bool m_painted = false;
     /// Set while minimised to the task bar with the tool-window flag dropped (no tray to come back through).
     bool m_toolDropped = false;

@@ -354,17 +354,7 @@ void QQDialog::showCatalogue(QQTree* tree, tb_en_team_type type, const QHash<int
     for (const int id : tree->teamIds()) {
         tree->delTeam(id);
     }
-    QList<TeamInfo> teams;
-    database.getTeamsByType(teams, type);
-    for (const TeamInfo& team : std::as_const(teams)) {
-        tree->addTeam(team.id, team.name, 0, open.value(team.id, false));
-    }
-    // Without an icon: the tree asks for it when the row is painted.
-    QList<IconItemInfo> items;
-    database.getItemsByType(items, type);
-    for (const IconItemInfo& item : std::as_const(items)) {
-        tree->addItem(item.id, item.team_id, item.icon_name, QPixmap(), false);
-    }
+    addGroups(tree, type, open);
 }
 
 void QQDialog::placeDialog(QWidget* dialog) const

@@ -102,16 +102,19 @@ QPixmap drawNeutralIcon(qreal dpr)
 
 struct Team;
 
+/// One item. Kept small: a group read from its source makes thousands at once, most never painted; their icons
+/// live apart (Private::icons).
 struct Item
 {
     QString name;
-    QPixmap icon;
     Team* team = nullptr;
     int id = 0;
     /// Position in the group's row vector (see Team::rows).
     int slot = -1;
     /// The icon source has been asked for this item.
     bool iconAsked = false;
+    /// Read from the team source without its name: the name is read when first needed.
+    bool nameUnread = false;
 };
 
 struct Team
@@ -133,6 +136,8 @@ struct Team
     bool declared = false;
     /// Rows listed by the caller in place of items (then `rows` is empty and `live` is the source's count).
     std::shared_ptr<const QQTree::RowSource> source;
+    /// The items are still in the team source (then `rows` is empty and `live` is the count given).
+    bool unread = false;
 
     bool showsItems() const { return headerHeight == 0 || open; }
     qint64 height() const { return headerHeight + (showsItems() ? qint64(live) * kItemHeight : 0); }
@@ -185,6 +190,16 @@ public:
     }
 
     bool contains(int key) const { return find(key) >= 0; }
+
+    /// Makes room for `count` more ids at once, so that adding them rebuilds the table at most once.
+    void reserve(int count)
+    {
+        if ((m_used + m_removed + count) * 10 > int(m_slots.size()) * 7) {
+            // Just big enough to take them all below the load that makes insert() grow it: a table read whole
+            // from a group of 20,000 is then 256 KB rather than 512 KB of fresh memory.
+            rehash((m_used + count) * 10 / 14 + 1);
+        }
+    }
 
     /// Adds an id that is not present.
     void insert(int key, int value)
@@ -294,6 +309,11 @@ struct QQTree::Private
     IconSource iconSource;
     /// Groups showing listed rows.
     std::vector<Team*> listed;
+    /// Icons of items by id: given when added, or got from the icon source when first painted.
+    QHash<int, QPixmap> icons;
+    std::shared_ptr<QQTree::TeamSource> teamSource;
+    /// Groups whose items are still in the team source.
+    int unreadTeams = 0;
     /// Icons of listed rows by id (a null pixmap: the icon source had none).
     QHash<int, QPixmap> listedIcons;
     QString emptyText;
@@ -371,6 +391,7 @@ struct QQTree::Private
     /// item is not in that group or has no such neighbour.
     int moveItem(int teamId, int itemId, int step)
     {
+        readTeam(team(teamId));
         unlistOwner(itemId);
         Item* it = item(itemId);
         if (!it || it->team->id != teamId) {
@@ -481,6 +502,7 @@ struct QQTree::Private
     {
         Item& it = items[index];
         itemIndex.remove(it.id);
+        icons.remove(it.id);
         it = Item();
         freeItems.push_back(index);
     }
@@ -500,6 +522,7 @@ struct QQTree::Private
         if (selected && teamOf(selected) == t) {
             selected = 0;
         }
+        setUnread(t, false);
         if (t->source) {
             t->source.reset();
             listed.erase(std::find(listed.begin(), listed.end(), t));
@@ -598,14 +621,15 @@ struct QQTree::Private
     /// The icon of an item; asks the icon source the first time.
     QPixmap iconFor(int index)
     {
-        if (!items[index].icon.isNull()) {
-            return items[index].icon;
+        const int id = items[index].id;
+        const auto known = icons.constFind(id);
+        if (known != icons.constEnd()) {
+            return *known;
         }
         if (items[index].iconAsked || !iconSource) {
             return neutral();
         }
         items[index].iconAsked = true;
-        const int id = items[index].id;
         QPixmap pixmap = iconSource(id);
         if (pixmap.isNull()) {
             return neutral();
@@ -614,9 +638,9 @@ struct QQTree::Private
         if (size.width() > kIconSize || size.height() > kIconSize) {
             pixmap = scaledToIcon(pixmap, q->devicePixelRatioF());
         }
-        // The source may have changed the tree; find the item again.
-        if (Item* it = item(id)) {
-            it->icon = pixmap;
+        // The source may have changed the tree: keep the icon only while the item is there.
+        if (item(id)) {
+            icons.insert(id, pixmap);
         }
         return pixmap;
     }
@@ -705,8 +729,9 @@ struct QQTree::Private
 
     void paintItem(QPainter& p, int index, const QRect& row, const QFontMetrics& metrics)
     {
+        const QString name = nameAt(index);
         const QPixmap icon = iconFor(index);
-        paintRow(p, items[index].team, items[index].id, items[index].name, icon, row, metrics);
+        paintRow(p, items[index].team, items[index].id, name, icon, row, metrics);
     }
 
     void paintRow(QPainter& p,
@@ -909,6 +934,97 @@ struct QQTree::Private
         }
     }
 
+    // ---- Groups whose items are read from the team source when first needed
+
+    void setUnread(Team* t, bool unread)
+    {
+        if (t->unread != unread) {
+            t->unread = unread;
+            unreadTeams += unread ? 1 : -1;
+        }
+    }
+
+    /// Reads the item ids of a group still in the team source and makes them items (their names come later).
+    void readTeam(Team* t)
+    {
+        if (!t || !t->unread) {
+            return;
+        }
+        setUnread(t, false);
+        std::vector<int> ids;
+        ids.reserve(size_t(t->live));
+        t->live = 0;
+        if (teamSource) {
+            teamSource->readItemIds(t->id, ids);
+        }
+        t->rows.reserve(ids.size());
+        itemIndex.reserve(int(ids.size()));
+        for (const int id : ids) {
+            if (id == 0 || itemIndex.contains(id) || listingTeam(id)) {
+                continue; // an id is shown once
+            }
+            const int index = allocItem();
+            Item& it = items[index];
+            it.id = id;
+            it.team = t;
+            it.nameUnread = true;
+            itemIndex.insert(id, index);
+            appendRow(t, index);
+        }
+        invalidate();
+    }
+
+    /// Reads the group holding `id` when the tree does not show the id yet and the team source holds it in a
+    /// group still unread; true when the id is an item now.
+    bool readOwner(int id)
+    {
+        if (unreadTeams == 0 || !teamSource || id == 0 || itemIndex.contains(id)) {
+            return false;
+        }
+        Team* t = team(teamSource->readItemTeam(id));
+        if (!t || !t->unread) {
+            return false;
+        }
+        readTeam(t);
+        return itemIndex.contains(id);
+    }
+
+    /// Takes the counts of the groups not read yet from the team source again.
+    void recountUnread()
+    {
+        if (unreadTeams == 0 || !teamSource) {
+            return;
+        }
+        for (Team* t : order) {
+            if (t->unread) {
+                const int count = std::max(0, teamSource->readItemCount(t->id));
+                if (count != t->live) {
+                    t->live = count;
+                    invalidate();
+                }
+            }
+        }
+    }
+
+    /// The name of the item at a pool index, read from the team source the first time when it came from there.
+    QString nameAt(int index)
+    {
+        Item& it = items[index];
+        if (it.nameUnread) {
+            it.nameUnread = false;
+            if (teamSource) {
+                const int id = it.id;
+                const QString name = teamSource->readItemName(id);
+                // Reading does not change the tree, but the item is found again rather than trusted.
+                if (Item* again = item(id)) {
+                    again->name = name;
+                }
+                return name;
+            }
+        }
+        return it.name;
+    }
+
     // ---- Rows listed by a RowSource, and what items and listed rows share
 
     /// The group listing an id as a row, nullptr when none does.
@@ -955,10 +1071,14 @@ struct QQTree::Private
         return items[t->rows[t->head + row]].id;
     }
 
-    QString nameOf(int id) const
+    QString nameOf(int id)
     {
-        if (const Item* it = item(id)) {
-            return it->name;
+        int index = itemIndex.find(id);
+        if (index < 0 && readOwner(id)) {
+            index = itemIndex.find(id);
+        }
+        if (index >= 0) {
+            return nameAt(index);
         }
         const Team* t = listingTeam(id);
         return t ? t->source->rowName(t->source->rowOf(id)) : QString();
@@ -1016,7 +1136,9 @@ struct QQTree::Private
             it.name = source->rowName(row);
             const auto icon = listedIcons.constFind(id);
             if (icon != listedIcons.constEnd()) {
-                it.icon = *icon;
+                if (!icon->isNull()) {
+                    icons.insert(id, *icon);
+                }
                 it.iconAsked = true;
             }
             itemIndex.insert(id, index);
@@ -1078,11 +1200,32 @@ void QQTree::addTeam(int id, const QString& name, int reserved, bool open)
     Team* t = d->teamSlot(id);
     t->name = name;
     t->open = open;
+    if (open) {
+        d->readTeam(t);
+    }
     if (!t->declared) {
         t->declared = true;
         d->order.push_back(t);
     }
     d->invalidate();
+}
+
+void QQTree::setTeamSource(std::shared_ptr<TeamSource> source)
+{
+    d->teamSource = std::move(source);
+}
+
+void QQTree::addTeamUnread(int id, const QString& name, int itemCount)
+{
+    if (id == 0) {
+        return;
+    }
+    Team* t = d->teamSlot(id);
+    if (!t->declared && t->live == 0 && !t->source) {
+        d->setUnread(t, true);
+        t->live = std::max(0, itemCount);
+    }
+    addTeam(id, name, 0, false);
 }
 
 void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap& icon, bool toTop)
@@ -1091,7 +1234,8 @@ void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap&
     if (itemId == 0) {
         return;
     }
-    // Listed rows become items before one of them, or their group, changes.
+    // The group's own items come first; listed rows become items before one of them, or their group, changes.
+    d->readTeam(d->team(teamId));
     d->unlistOwner(itemId);
     if (Team* t = d->team(teamId); t && t->source) {
         d->unlist(t);
@@ -1108,7 +1252,9 @@ void QQTree::addItem(int itemId, int teamId, const QString& name, const QPixmap&
     it.id = itemId;
     it.team = t;
     it.name = name;
-    it.icon = icon;
+    if (!icon.isNull()) {
+        d->icons.insert(itemId, icon);
+    }
     d->itemIndex.insert(itemId, index);
     if (toTop) {
         d->prependRow(t, index);
@@ -1129,9 +1275,11 @@ void QQTree::updateTeam(int id, const QString& name)
 void QQTree::updateItem(int itemId, const QString& name, const QString& extra)
 {
     Q_UNUSED(extra)
+    // An item still in the team source is read with its new name when its group is read.
     d->unlistOwner(itemId);
     if (Item* it = d->item(itemId)) {
         it->name = name;
+        it->nameUnread = false;
         update();
     }
 }
@@ -1156,8 +1304,11 @@ void QQTree::delTeam(int id)
 void QQTree::delItem(int itemId)
 {
     d->unlistOwner(itemId);
+    d->readOwner(itemId);
     const int index = d->itemIndex.find(itemId);
     if (index < 0) {
+        // Removed from the team source first: whichever group held it shows its new count.
+        d->recountUnread();
         return;
     }
     d->removeRow(d->items[index]);
@@ -1185,6 +1336,9 @@ void QQTree::clearTeam(int id)
 void QQTree::setTeamOpen(int id, bool open)
 {
     Team* t = d->team(id);
+    if (t && open) {
+        d->readTeam(t);
+    }
     if (t && t->open != open) {
         t->open = open;
         d->invalidate();
@@ -1195,6 +1349,9 @@ void QQTree::setTeamHeight(int id, int height)
 {
     if (Team* t = d->team(id)) {
         t->headerHeight = std::clamp(height, 0, kMaxHeaderHeight);
+        if (t->headerHeight == 0) {
+            d->readTeam(t); // a group without a header always shows its items
+        }
         d->invalidate();
     }
 }
@@ -1231,6 +1388,7 @@ int QQTree::moveItemDown(int teamId, int itemId)
 
 void QQTree::selectItem(int teamId, int itemId)
 {
+    d->readTeam(d->team(teamId));
     const Team* t = d->teamOf(itemId);
     if (!t || t->id != teamId || !t->declared) {
         return;
@@ -1272,6 +1430,7 @@ QList<int> QQTree::itemIds(int teamId) const
 {
     QList<int> ids;
     if (Team* t = d->team(teamId)) {
+        d->readTeam(t);
         ids.reserve(t->live);
         for (int row = 0; row < t->live; ++row) {
             ids.append(d->idAtRow(t, row));
@@ -1309,7 +1468,7 @@ QString QQTree::teamName(int teamId) const
 
 bool QQTree::hasItem(int itemId) const
 {
-    return d->itemIndex.contains(itemId) || d->listingTeam(itemId);
+    return d->itemIndex.contains(itemId) || d->listingTeam(itemId) || d->readOwner(itemId);
 }
 
 QRect QQTree::teamRect(int teamId) const

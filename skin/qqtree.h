@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QDropEvent;
 class QMimeData;
@@ -86,6 +87,32 @@ public:
     /// Rectangle of a row in tree (viewport) coordinates, for tests and drop placement; empty when not shown.
     QRect teamRect(int teamId) const;
     QRect itemRect(int itemId) const;
+
+    /// Where the items of groups added with addTeamUnread() come from. A group's item ids are read the first
+    /// time the tree needs them (the group opens or loses its header, an item is added to it, moved or selected
+    /// in it, its ids are asked for, or one of its items is asked for by id), and an item's name when its row is
+    /// first painted or its name is asked for. So a closed group costs its header, however many items it holds.
+    class TeamSource
+    {
+    public:
+        virtual ~TeamSource() = default;
+        /// Appends the ids of the items of `teamId` in display order; false when they could not be read (the ids
+        /// appended before the failure are shown).
+        virtual bool readItemIds(int teamId, std::vector<int>& ids) = 0;
+        /// The name of an item; empty when it has none (or it is gone).
+        virtual QString readItemName(int itemId) = 0;
+        /// The group that holds an item for this tree; 0 when there is none.
+        virtual int readItemTeam(int itemId) = 0;
+        /// The number of items a group holds now.
+        virtual int readItemCount(int teamId) = 0;
+    };
+    void setTeamSource(std::shared_ptr<TeamSource> source);
+    /// Adds a closed group at the end, showing `itemCount` as its number of items until its items are read from
+    /// the team source (see TeamSource). Ids read that the tree already shows elsewhere are left out. A group
+    /// already added, or holding items, takes the name and is closed, as with addTeam(). Removing an item that
+    /// the team source no longer holds (removed there first) asks the source again for the counts of the groups
+    /// not read yet.
+    void addTeamUnread(int id, const QString& name, int itemCount);
 
     /// Rows that the caller lists instead of adding them one by one (a long search result): the tree asks for
     /// a row's id and name only when it paints, hits or walks to it, so a group of 100,000 rows costs no more

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
+#include <QImageReader>
 #include <QStringList>
 #include <QtMath>
 
@@ -104,7 +105,10 @@ QPixmap pixmap(const QString& designPath, qreal dpr)
     if (it != cache.constEnd()) {
         return it.value();
     }
-    QPixmap pm(file);
+    // Decoded and made a pixmap in the same memory: a pixmap made from a copy would take as much again (a window
+    // background is 600 KB), and fresh memory is the dearest part of reading an image at start-up.
+    QImage image = QImageReader(file).read();
+    QPixmap pm = QPixmap::fromImage(std::move(image));
     if (!pm.isNull()) {
         pm.setDevicePixelRatio(ratio);
         cache.insert(key, pm);

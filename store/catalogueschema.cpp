@@ -17,13 +17,16 @@ const char* const kCreateTables[] = {
 };
 
 // Indexes that keep the listing operations fast on large catalogues: lists by kind in display order, the
-// maximum order number of a new row, the entries of one group, and the recent list.
+// maximum order number of a new row, the entries of one group, the recent list, and the groups' counts and
+// entries read as the groups open.
 const char* const kCreateIndexes[] = {
     "create index if not exists team_kind_order on team(ttype, order_num)",
     "create index if not exists icon_item_kind_order on icon_item(ttype, order_num)",
     "create index if not exists icon_item_order on icon_item(order_num)",
     "create index if not exists icon_item_team on icon_item(team_id)",
     "create index if not exists icon_item_last_time on icon_item(last_time)",
+    // The entries of one group of one kind in display order, and their counts, read from the index alone.
+    "create index if not exists icon_item_team_kind_order on icon_item(team_id, ttype, order_num)",
 };
 
 // The name search index: an FTS5 trigram table over icon_name, its content read from icon_item itself. It only
@@ -55,6 +58,37 @@ const char* const kCreateSearchTriggers[] = {
 };
 // Triggers that wrote to the index directly, replaced by the log.
 const char* const kDirectSearchTriggerNames[] = { "icon_item_search_ai", "icon_item_search_ad", "icon_item_search_au" };
+
+// The number of entries of every group and kind, kept by triggers, so that a group's count is read without
+// counting its entries (the window shows every group's count at start-up, whatever the groups hold). Made, or
+// made anew from icon_item, whenever the table or any of its triggers is missing; read only while all are there.
+// No constraint of its own can fail: a change of icon_item that SQLite cannot finish (a full disk) ends the same
+// way with the counts as without them.
+const char* const kCreateCountTable = "create table if not exists icon_item_count(team_id integer, ttype integer,"
+                                      " items integer)";
+const char* const kCreateCountIndex
+    = "create index if not exists icon_item_count_key on icon_item_count(team_id, ttype)";
+const char* const kCountTriggerNames[] = { "icon_item_count_ai", "icon_item_count_ad", "icon_item_count_au" };
+const char* const kCreateCountTriggers[] = {
+    "create trigger icon_item_count_ai after insert on icon_item begin"
+    " insert into icon_item_count(team_id, ttype, items) select new.team_id, new.ttype, 0"
+    " where new.team_id is not null and new.ttype is not null"
+    " and not exists(select 1 from icon_item_count where team_id=new.team_id and ttype=new.ttype);"
+    " update icon_item_count set items=items+1 where team_id=new.team_id and ttype=new.ttype; end",
+    "create trigger icon_item_count_ad after delete on icon_item begin"
+    " update icon_item_count set items=items-1 where team_id=old.team_id and ttype=old.ttype;"
+    " delete from icon_item_count where team_id=old.team_id and ttype=old.ttype and items<=0; end",
+    "create trigger icon_item_count_au after update of team_id, ttype on icon_item begin"
+    " update icon_item_count set items=items-1 where team_id=old.team_id and ttype=old.ttype;"
+    " delete from icon_item_count where team_id=old.team_id and ttype=old.ttype and items<=0;"
+    " insert into icon_item_count(team_id, ttype, items) select new.team_id, new.ttype, 0"
+    " where new.team_id is not null and new.ttype is not null"
+    " and not exists(select 1 from icon_item_count where team_id=new.team_id and ttype=new.ttype);"
+    " update icon_item_count set items=items+1 where team_id=new.team_id and ttype=new.ttype; end",
+};
+const char* const kFillCountTable = "insert into icon_item_count(team_id, ttype, items) select team_id, ttype, count(*)"
+                                    " from icon_item where team_id is not null and ttype is not null"
+                                    " group by team_id, ttype";
 // The leading columns of the catalogue tables, in their binding order; a database whose tables of these names
 // have other columns is not a catalogue.
 const char* const kTeamColumns[] = { "id", "name", "ttype", "order_num" };
@@ -114,30 +148,39 @@ QString searchTableDefinition(QSqlDatabase& db)
     return q.exec() && q.next() ? q.value(0).toString() : QString();
 }
 
-bool searchTriggersExist(QSqlDatabase& db)
+/// True when the three triggers named and the table they write to are all there.
+bool triggersAndTableExist(QSqlDatabase& db, const char* const (&triggers)[3], const QString& table)
 {
-    for (const char* name : kSearchTriggerNames) {
+    for (const char* name : triggers) {
         if (!objectExists(db, QStringLiteral("trigger"), str(name))) {
             return false;
         }
     }
-    return objectExists(db, QStringLiteral("table"), QStringLiteral("icon_item_search_log"));
+    return objectExists(db, QStringLiteral("table"), table);
+}
+
+void dropTriggers(QSqlDatabase& db, const char* const (&triggers)[3])
+{
+    for (const char* name : triggers) {
+        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
+    }
+}
+
+bool searchTriggersExist(QSqlDatabase& db)
+{
+    return triggersAndTableExist(db, kSearchTriggerNames, QStringLiteral("icon_item_search_log"));
 }
 
 void dropSearchTriggers(QSqlDatabase& db)
 {
-    for (const char* name : kSearchTriggerNames) {
-        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
-    }
+    dropTriggers(db, kSearchTriggerNames);
 }
 
 // Sets up the search index where SQLite offers it, inside the caller's transaction. An index whose triggers or log
 // are missing may have missed changes, so it is rebuilt from the table.
 void ensureSearchIndex(QSqlDatabase& db)
 {
-    for (const char* name : kDirectSearchTriggerNames) {
-        run(db, QStringLiteral("drop trigger if exists %1").arg(str(name)));
-    }
+    dropTriggers(db, kDirectSearchTriggerNames);
     bool existed = objectExists(db, QStringLiteral("table"), str(kSearchTable));
     if (existed && !searchTableDefinition(db).endsWith(str(kSearchTableDefinition))) {
         // Made with other options: made anew (and filled below).
@@ -164,6 +207,30 @@ void ensureSearchIndex(QSqlDatabase& db)
     ok = ok && run(db, rebuild);
     if (!ok) {
         dropSearchTriggers(db);
+    }
+}
+
+bool countTriggersExist(QSqlDatabase& db)
+{
+    return triggersAndTableExist(db, kCountTriggerNames, QStringLiteral("icon_item_count"));
+}
+
+// Sets up the count table inside the caller's transaction, filled from icon_item when it is new or may have
+// missed changes. What cannot be made is left out (the counts are then read from the entries).
+void ensureItemCounts(QSqlDatabase& db)
+{
+    if (countTriggersExist(db)) {
+        return;
+    }
+    dropTriggers(db, kCountTriggerNames);
+    bool ok = run(db, str(kCreateCountTable)) && run(db, str(kCreateCountIndex))
+        && run(db, QStringLiteral("delete from icon_item_count"));
+    for (const char* sql : kCreateCountTriggers) {
+        ok = ok && run(db, str(sql));
+    }
+    ok = ok && run(db, str(kFillCountTable));
+    if (!ok) {
+        dropTriggers(db, kCountTriggerNames);
     }
 }
 } // namespace
@@ -225,6 +292,7 @@ bool buildSchema(QSqlDatabase& db)
         ok = ok && run(db, str(sql));
     }
     if (ok) {
+        ensureItemCounts(db);
         ensureSearchIndex(db);
     }
     return ok;
@@ -242,7 +310,12 @@ bool schemaComplete(QSqlDatabase& db)
             return false;
         }
     }
-    return searchIndexUsable(db);
+    return countTriggersExist(db) && searchIndexUsable(db);
+}
+
+bool itemCountsKept(QSqlDatabase& db)
+{
+    return countTriggersExist(db);
 }
 
 } // namespace CatalogueSchema

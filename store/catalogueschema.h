@@ -3,8 +3,9 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 
-/// The catalogue's schema: its two tables, the indexes of the listings, and the name search index with the
-/// triggers and the log that keep it in step; what a database file holds, and making what a catalogue lacks.
+/// The catalogue's schema: its two tables, the indexes of the listings, the count of entries per group, and the
+/// name search index with the triggers and the log that keep it in step; what a database file holds, and making
+/// what a catalogue lacks.
 namespace CatalogueSchema
 {
 /// What a database file holds.
@@ -27,6 +28,10 @@ bool buildSchema(QSqlDatabase& db);
 
 /// True when the catalogue has everything buildSchema() would make. Reads only.
 bool schemaComplete(QSqlDatabase& db);
+
+/// True when the count table (icon_item_count: team_id, ttype, items) and the triggers that keep it are all there,
+/// so that it holds the number of entries of every group and kind. Reads only.
+bool itemCountsKept(QSqlDatabase& db);
 
 /// True when the search index, its log and the triggers that fill the log are all there and work here.
 bool searchIndexUsable(QSqlDatabase& db);

@@ -254,6 +254,7 @@ struct IconDatabase::Shared
         upkeepVersion = -1;
         searchVersion = -1;
         searchSetUp = false;
+        countsVersion = -1;
     }
 
     /// The cached prepared statement for `sql`, or nullptr without a connection or when it cannot be prepared.
@@ -607,6 +608,16 @@ struct IconDatabase::Shared
     /// Runs a select of icon_item rows and appends them to the list. False when the statement failed (the rows
     /// read before the failure stay appended).
     bool listItems(const QString& sql, const QVariantList& values, QList<IconItemInfo>& list);
+
+    // The schema version at which the count table was last found kept (or not) by its triggers.
+    int countsVersion = -1;
+    bool countsKept = false;
+    /// True when the count table holds the entries' counts (see CatalogueSchema::itemCountsKept).
+    bool itemCountsKept();
+
+    class Columns;
+    /// Runs a select and passes each row to `row`; false when the statement failed.
+    bool eachRow(const QString& sql, const QVariantList& values, const std::function<void(const Columns&)>& row);
 
     /// Records why the catalogue cannot be used, and says so in the debug output.
     void fail(State s, const QString& text)
@@ -1411,4 +1422,136 @@ qint64 IconDatabase::foreignChangeCount()
     const qint64 version = q->next() ? q->value(0).toLongLong() : -1;
     q->finish();
     return version;
+}
+
+// ---- Groups filled as they open
+
+/// The columns of the current row of a select, read through SQLite's own interface where the connection allows,
+/// else through QSqlQuery.
+class IconDatabase::Shared::Columns
+{
+public:
+#ifdef BRISKO_HAVE_SQLITE3
+    sqlite3_stmt* stmt = nullptr;
+#endif
+    QSqlQuery* query = nullptr;
+
+    int integer(int column) const
+    {
+#ifdef BRISKO_HAVE_SQLITE3
+        if (stmt) {
+            return sqlite3_column_int(stmt, column);
+        }
+#endif
+        return query->value(column).toInt();
+    }
+
+    QString text(int column) const
+    {
+#ifdef BRISKO_HAVE_SQLITE3
+        if (stmt) {
+            return columnText(stmt, column);
+        }
+#endif
+        return query->value(column).toString();
+    }
+};
+
+bool IconDatabase::Shared::eachRow(const QString& sql,
+                                   const QVariantList& values,
+                                   const std::function<void(const Columns&)>& row)
+{
+    Columns columns;
+#ifdef BRISKO_HAVE_SQLITE3
+    if (sqlite3_stmt* stmt = nativeStatement(sql)) {
+        columns.stmt = stmt;
+        int rc = SQLITE_ERROR;
+        if (bindNative(stmt, values)) {
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+                row(columns);
+            }
+        }
+        // Resetting ends the read, so no lock or snapshot is held between calls.
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+        return rc == SQLITE_DONE;
+    }
+#endif
+    QSqlQuery* q = execute(sql, values);
+    if (!q) {
+        return false;
+    }
+    columns.query = q;
+    while (q->next()) {
+        row(columns);
+    }
+    const bool ok = !q->lastError().isValid();
+    q->finish();
+    return ok;
+}
+
+bool IconDatabase::Shared::itemCountsKept()
+{
+    const int version = schemaVersion();
+    if (version != countsVersion) {
+        countsKept = version >= 0 && CatalogueSchema::itemCountsKept(db);
+        countsVersion = version;
+    }
+    return countsKept;
+}
+
+bool IconDatabase::readTeamItemCounts(const TeamCount& row)
+{
+    if (!d->isOpen()) {
+        return false;
+    }
+    const auto pass = [&row](const Shared::Columns& c) { row(c.integer(0), c.integer(1), c.integer(2)); };
+    // The counts the triggers keep; where they are not kept (a catalogue not changed since it was made by an
+    // older program), counted from the index on (team_id, ttype, order_num), or from the table without it.
+    if (d->itemCountsKept()) {
+        return d->eachRow(QStringLiteral("select team_id, ttype, items from icon_item_count where items>0"), {}, pass);
+    }
+    return d->eachRow(QStringLiteral("select team_id, ttype, count(*) from icon_item where team_id is not null"
+                                     " and ttype is not null group by team_id, ttype"),
+                      {},
+                      pass);
+}
+
+int IconDatabase::readTeamItemCount(int team_id, int ttype)
+{
+    if (!d->isOpen()) {
+        return 0;
+    }
+    const QString sql = d->itemCountsKept()
+        ? QStringLiteral("select items from icon_item_count where team_id=? and ttype=?")
+        : QStringLiteral("select count(*) from icon_item where team_id=? and ttype=?");
+    int count = 0;
+    d->eachRow(sql, { team_id, ttype }, [&count](const Shared::Columns& c) { count += c.integer(0); });
+    return count;
+}
+
+bool IconDatabase::readTeamItemIds(int team_id, int ttype, std::vector<int>& ids)
+{
+    return d->eachRow(QStringLiteral("select id from icon_item where team_id=? and ttype=? order by order_num, id"),
+                      { team_id, ttype },
+                      [&ids](const Shared::Columns& c) { ids.push_back(c.integer(0)); });
+}
+
+bool IconDatabase::readItemName(int id, QString& name)
+{
+    bool found = false;
+    d->eachRow(QStringLiteral("select icon_name from icon_item where id=?"), { id }, [&](const Shared::Columns& c) {
+        name = c.text(0);
+        found = true;
+    });
+    return found;
+}
+
+int IconDatabase::readItemTeam(int id, int ttype)
+{
+    int team = 0;
+    d->eachRow(QStringLiteral("select team_id from icon_item where id=? and ttype=?"),
+               { id, ttype },
+               [&team](const Shared::Columns& c) { team = c.integer(0); });
+    return team;
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QObject;
 
@@ -195,6 +196,23 @@ public:
     /// A number that changes whenever another connection (another program) has committed a change to the
     /// file; -1 when it cannot be read.
     qint64 foreignChangeCount();
+
+    // ---- Groups filled as they open: the item counts at once, a group's items when it is first shown
+
+    /// The number of entries of kind `ttype` in group `teamId`.
+    using TeamCount = std::function<void(int teamId, int ttype, int count)>;
+    /// Passes the number of entries of every group and kind that holds any (from an index, without reading the
+    /// entries themselves). False when they could not be read.
+    bool readTeamItemCounts(const TeamCount& row);
+    /// Appends the ids of the entries of kind `ttype` in group `team_id`, ordered by order_num (then id). False
+    /// when they could not be read (the ids appended before the failure stand).
+    bool readTeamItemIds(int team_id, int ttype, std::vector<int>& ids);
+    /// The number of entries of kind `ttype` in group `team_id`; 0 when it cannot be read.
+    int readTeamItemCount(int team_id, int ttype);
+    /// The name of an entry; false (and `name` untouched) when there is no such entry.
+    bool readItemName(int id, QString& name);
+    /// The group of an entry of kind `ttype`; 0 when there is no such entry.
+    int readItemTeam(int id, int ttype);
 
 private:
     struct Shared;

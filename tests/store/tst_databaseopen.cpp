@@ -412,14 +412,22 @@ void TestDatabaseOpen::searchIndexWithoutTriggersIsRebuilt()
     QList<IconItemInfo> found;
     db.searchItems(found, QStringLiteral("config"));
     QCOMPARE(StoreTest::ids(found), QList<int>({ 1, 2, 3 }));
-    QCOMPARE(scalar(path, QStringLiteral("select count(*) from sqlite_master where type='trigger'")).toInt(), 1);
+    QCOMPARE(scalar(path,
+                    QStringLiteral("select count(*) from sqlite_master where type='trigger'"
+                                   " and name like 'icon_item_search%'"))
+                 .toInt(),
+             1);
 
     QVERIFY(db.setItemLastTime(1, 5));
     QVERIFY(db.hasSearchIndex());
     found.clear();
     db.searchItems(found, QStringLiteral("config"));
     QCOMPARE(StoreTest::ids(found), QList<int>({ 1, 2, 3 }));
-    QCOMPARE(scalar(path, QStringLiteral("select count(*) from sqlite_master where type='trigger'")).toInt(), 3);
+    QCOMPARE(scalar(path,
+                    QStringLiteral("select count(*) from sqlite_master where type='trigger'"
+                                   " and name like 'icon_item_search%'"))
+                 .toInt(),
+             3);
 }
 
 void TestDatabaseOpen::openingAndSearchingChangeNothing_data()
