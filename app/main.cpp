@@ -26,6 +26,10 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(BRISKO_APP_ID)); // org.brisko.Brisko
 
+    // The window's images are decoded on the second core while this thread checks for a running copy, sets up
+    // the fonts and opens the catalogue. A copy that is refused only waits for the thread as it ends.
+    SkinPath::preload(QStringList { QStringLiteral("Skins/icon/default.png") } + QQDialog::startupImages());
+
     // The interface is Chinese: Qt's own buttons (the standard message boxes' "OK") speak it too.
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China),

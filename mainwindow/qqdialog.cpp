@@ -101,6 +101,29 @@ void reportOpenFailure(QWidget* parent, const Platform::OpenResult& result, cons
 }
 } // namespace
 
+QStringList QQDialog::startupImages()
+{
+    // In the order the constructor asks for them: the thread reading them ahead is then always ahead of it.
+    QStringList images = BaseWindow::titleButtonImages();
+    images << QStringLiteral("Skins/main_bg/1/main_bg_bottom.png") << QStringLiteral("Skins/main_bg/1/main_bg_top.png")
+           << QStringLiteral("Skins/icon/office.png") << QStringLiteral("Skins/search_bg.png")
+           << QStringLiteral("Skins/icon/search.png") << QStringLiteral("Skins/icon/del.png");
+    for (const char* tab : { "main_tab_highlight",
+                             "main_tab_check",
+                             "desk",
+                             "desk_gray",
+                             "site",
+                             "site_gray",
+                             "rectent",
+                             "rectent_gray" }) {
+        images << QStringLiteral("Skins/MainTabCtrl/%1.png").arg(QLatin1String(tab));
+    }
+    images << QStringLiteral("Skins/btn/skin.png") << QStringLiteral("Skins/btn/skin2.png")
+           << QStringLiteral("Skins/btn/skin3.png") << QStringLiteral("Skins/icon/SystemSet.png")
+           << QStringLiteral("Skins/icon/cal.png") << QStringLiteral("Skins/icon/note.png");
+    return images;
+}
+
 QQDialog::QQDialog(QWidget* parent)
     : BaseWindow(parent, false, QColor(250, 250, 250, 255))
     , hideHelper(nullptr)

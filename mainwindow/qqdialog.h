@@ -26,6 +26,9 @@ class QQDialog : public BaseWindow
 
 public:
     explicit QQDialog(QWidget* parent = nullptr);
+    /// The images the window shows when it opens (its first skin, buttons, tabs), for reading them ahead while
+    /// the program starts (SkinPath::preload).
+    static QStringList startupImages();
     ~QQDialog() override;
 
     /// True once the window's first paint, its children's included, is through.

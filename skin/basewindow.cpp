@@ -137,16 +137,13 @@ BaseWindow::BaseWindow(QWidget* parent, bool resizable, const QColor& bgColor)
     d->btnMin->setObjectName(QStringLiteral("btnMin"));
     d->btnMin->setAccessibleName(QStringLiteral("最小化"));
     d->btnMin->setToolTip(QStringLiteral("最小化"));
-    d->btnMin->setImg(QStringLiteral(":/res/image/SysBtn/btn_mini_normal.png"),
-                      QStringLiteral(":/res/image/SysBtn/btn_mini_highlight.png"),
-                      QStringLiteral(":/res/image/SysBtn/btn_mini_down.png"));
+    const QStringList images = titleButtonImages();
+    d->btnMin->setImg(images.at(0), images.at(1), images.at(2));
     d->btnClose = new QSkinButton(this);
     d->btnClose->setObjectName(QStringLiteral("btnClose"));
     d->btnClose->setAccessibleName(QStringLiteral("关闭"));
     d->btnClose->setToolTip(QStringLiteral("关闭"));
-    d->btnClose->setImg(QStringLiteral(":/res/image/SysBtn/btn_close_normal.png"),
-                        QStringLiteral(":/res/image/SysBtn/btn_close_highlight.png"),
-                        QStringLiteral(":/res/image/SysBtn/btn_close_down.png"));
+    d->btnClose->setImg(images.at(3), images.at(4), images.at(5));
     for (QSkinButton* button : { d->btnMin, d->btnClose }) {
         button->setCursor(Qt::ArrowCursor);
         button->setFocusPolicy(Qt::NoFocus);
@@ -158,6 +155,17 @@ BaseWindow::BaseWindow(QWidget* parent, bool resizable, const QColor& bgColor)
     applyStyleSheet();
     resizeEnable(resizable);
     layoutTitleButtons();
+}
+
+QStringList BaseWindow::titleButtonImages()
+{
+    // Minimise, then close: normal, hovered, pressed.
+    return { QStringLiteral(":/res/image/SysBtn/btn_mini_normal.png"),
+             QStringLiteral(":/res/image/SysBtn/btn_mini_highlight.png"),
+             QStringLiteral(":/res/image/SysBtn/btn_mini_down.png"),
+             QStringLiteral(":/res/image/SysBtn/btn_close_normal.png"),
+             QStringLiteral(":/res/image/SysBtn/btn_close_highlight.png"),
+             QStringLiteral(":/res/image/SysBtn/btn_close_down.png") };
 }
 
 BaseWindow::~BaseWindow()

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QPointer>
+#include <QStringList>
 
 class QSkinButton;
 
@@ -52,6 +53,8 @@ public:
     /// The images set by setBg()/setBg2(), null when none (or missing).
     QPixmap bgImage() const;
     QPixmap bg2Image() const;
+    /// The images of the title bar's buttons, for reading them ahead of the first window (SkinPath::preload).
+    static QStringList titleButtonImages();
     /// Which edges the point `pos` (window coordinates) resizes from, with `margin` pixels of grip;
     /// empty inside the window.
     static Qt::Edges edgesAt(const QSize& size, const QPoint& pos, int margin = ResizeMargin);

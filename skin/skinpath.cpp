@@ -5,8 +5,13 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QImageReader>
+#include <QSet>
 #include <QStringList>
+#include <QThread>
 #include <QtMath>
+
+#include <condition_variable>
+#include <mutex>
 
 namespace
 {
@@ -40,6 +45,64 @@ QString densityFile(const QString& path, qreal dpr, int& fileRatio)
     }
     fileRatio = 1;
     return path;
+}
+
+/// The file to read for a resolved path at `dpr`, its ratio in `fileRatio`, and the key it is cached under.
+QString cacheKey(const QString& path, qreal dpr, QString& file, int& fileRatio)
+{
+    file = densityFile(path, dpr, fileRatio);
+    return file.startsWith(QLatin1Char(':')) ? file : QFileInfo(file).absoluteFilePath();
+}
+
+qreal applicationRatio()
+{
+    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    return app ? app->devicePixelRatio() : 1.0;
+}
+
+/// Images decoded ahead on a thread of their own; the GUI thread takes each once, waiting for it when the
+/// thread has not got to it yet.
+struct Preloaded
+{
+    std::mutex mutex;
+    std::condition_variable decoded;
+    QSet<QString> pending; // keys still being read
+    QHash<QString, QImage> images; // read and not taken yet
+    QThread* thread = nullptr;
+};
+
+Preloaded& preloaded()
+{
+    static Preloaded shared;
+    return shared;
+}
+
+/// The image decoded ahead for `key`, waiting for it when it is still being read; false when `key` was not
+/// asked to be read ahead.
+bool takePreloaded(const QString& key, QImage& image)
+{
+    Preloaded& ahead = preloaded();
+    std::unique_lock<std::mutex> lock(ahead.mutex);
+    ahead.decoded.wait(lock, [&] { return !ahead.pending.contains(key); });
+    const auto it = ahead.images.find(key);
+    if (it == ahead.images.end()) {
+        return false;
+    }
+    image = std::move(it.value());
+    ahead.images.erase(it);
+    return true;
+}
+
+void endPreload()
+{
+    Preloaded& ahead = preloaded();
+    if (ahead.thread) {
+        ahead.thread->wait();
+        delete ahead.thread;
+        ahead.thread = nullptr;
+    }
+    const std::lock_guard<std::mutex> lock(ahead.mutex);
+    ahead.images.clear();
 }
 } // namespace
 
@@ -94,12 +157,11 @@ QPixmap pixmap(const QString& designPath, qreal dpr)
         return QPixmap();
     }
     if (dpr <= 0) {
-        const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-        dpr = app ? app->devicePixelRatio() : 1.0;
+        dpr = applicationRatio();
     }
     int ratio = 1;
-    const QString file = densityFile(path, dpr, ratio);
-    const QString key = file.startsWith(QLatin1Char(':')) ? file : QFileInfo(file).absoluteFilePath();
+    QString file;
+    const QString key = cacheKey(path, dpr, file, ratio);
     auto& cache = pixmapCache();
     const auto it = cache.constFind(key);
     if (it != cache.constEnd()) {
@@ -107,13 +169,58 @@ QPixmap pixmap(const QString& designPath, qreal dpr)
     }
     // Decoded and made a pixmap in the same memory: a pixmap made from a copy would take as much again (a window
     // background is 600 KB), and fresh memory is the dearest part of reading an image at start-up.
-    QImage image = QImageReader(file).read();
+    QImage image;
+    if (!takePreloaded(key, image)) {
+        image = QImageReader(file).read();
+    }
     QPixmap pm = QPixmap::fromImage(std::move(image));
     if (!pm.isNull()) {
         pm.setDevicePixelRatio(ratio);
         cache.insert(key, pm);
     }
     return pm;
+}
+
+void preload(const QStringList& designPaths)
+{
+    Preloaded& ahead = preloaded();
+    if (ahead.thread) {
+        return;
+    }
+    const qreal dpr = applicationRatio();
+    QList<QPair<QString, QString>> work; // key, file
+    {
+        const std::lock_guard<std::mutex> lock(ahead.mutex);
+        for (const QString& designPath : designPaths) {
+            const QString path = resolve(designPath);
+            int ratio = 1;
+            QString file;
+            const QString key = cacheKey(path, dpr, file, ratio);
+            if (!path.isEmpty() && !pixmapCache().contains(key) && !ahead.pending.contains(key)) {
+                ahead.pending.insert(key);
+                work.append({ key, file });
+            }
+        }
+    }
+    if (work.isEmpty()) {
+        return;
+    }
+    ahead.thread = QThread::create([work] {
+        Preloaded& shared = preloaded();
+        for (const auto& [key, file] : work) {
+            QImage image = QImageReader(file).read();
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            if (!image.isNull()) {
+                shared.images.insert(key, std::move(image));
+            }
+            shared.pending.remove(key);
+            shared.decoded.notify_all();
+        }
+    });
+    ahead.thread->setObjectName(QStringLiteral("image preload"));
+    ahead.thread->start();
+    // The thread reads the shared state above: it ends before the program's statics go.
+    qAddPostRoutine(endPreload);
 }
 
 const QPixmap& stretched(const QPixmap& source, QPixmap& cache, const QSize& device, qreal dpr)
@@ -128,5 +235,7 @@ const QPixmap& stretched(const QPixmap& source, QPixmap& cache, const QSize& dev
 void clearCache()
 {
     pixmapCache().clear();
+    const std::lock_guard<std::mutex> lock(preloaded().mutex);
+    preloaded().images.clear();
 }
 } // namespace SkinPath

@@ -2,6 +2,7 @@
 
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 
 namespace SkinPath
 {
@@ -16,6 +17,12 @@ QString resolve(const QString& designPath, const QString& defaultSuffix = QStrin
 /// high-density file beside it is taken when there is one ("name@2x.png", up to the ratio rounded up), marked
 /// with its ratio, so it is drawn at the same size in logical pixels with all of its detail.
 QPixmap pixmap(const QString& designPath, qreal dpr = 0);
+
+/// Starts decoding the images of `designPaths` on a thread of their own, for pixmap() to take instead of reading
+/// the files: the images a window shows at start-up are then decoded while the program does its other start-up
+/// work on the second core. Call from the GUI thread once the application object exists; a path missing from the
+/// list is read when it is asked for, as without this. The program's end waits for the thread.
+void preload(const QStringList& designPaths);
 
 /// `source` stretched to `device` pixels with `dpr` as its device pixel ratio, kept in `cache` and drawn again
 /// only when the size asked for changes; the caller empties `cache` when `source` changes.

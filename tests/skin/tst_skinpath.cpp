@@ -19,6 +19,7 @@ private slots:
     void bothSpellingsReachTheSameFile_data();
     void bothSpellingsReachTheSameFile();
     void pixmapIsCachedAndMissingIsNull();
+    void preloadedImagesAreTheFiles();
     void denseFileForHighRatios_data();
     void denseFileForHighRatios();
     void hasMSFontMatchesTheFontList();
@@ -125,6 +126,40 @@ void TestSkinPath::pixmapIsCachedAndMissingIsNull()
 
     // Resources resolve too.
     QCOMPARE(SkinPath::pixmap(QStringLiteral(":/res/image/btn_style1_1.png")).size(), QSize(64, 25));
+}
+
+void TestSkinPath::preloadedImagesAreTheFiles()
+{
+    const struct
+    {
+        const char* path;
+        QSize size;
+        QColor colour;
+    } files[]
+        = { { "Skins/icon/ahead1.png", QSize(5, 3), Qt::green }, { "Skins/icon/ahead2.png", QSize(2, 7), Qt::blue } };
+    for (const auto& file : files) {
+        QImage image(file.size, QImage::Format_ARGB32);
+        image.fill(file.colour);
+        QVERIFY(image.save(QString::fromLatin1(file.path)));
+    }
+    // Design spellings, a file that is not there yet, and a resource.
+    SkinPath::preload({ QStringLiteral("skins\\icon\\ahead1.png"),
+                        QStringLiteral("Skins/icon/ahead2.png"),
+                        QStringLiteral("Skins/icon/ahead3.png"),
+                        QStringLiteral(":/res/image/btn_style1_2.png") });
+
+    for (const auto& file : files) {
+        const QImage image = SkinPath::pixmap(QString::fromLatin1(file.path)).toImage();
+        QCOMPARE(image.size(), file.size);
+        QCOMPARE(image.pixelColor(0, 0), file.colour);
+    }
+    QCOMPARE(SkinPath::pixmap(QStringLiteral(":/res/image/btn_style1_2.png")).size(), QSize(64, 25));
+    // A file missing when it was read ahead is found once it is there.
+    QVERIFY(SkinPath::pixmap(QStringLiteral("Skins/icon/ahead3.png")).isNull());
+    QImage late(3, 3, QImage::Format_ARGB32);
+    late.fill(Qt::yellow);
+    QVERIFY(late.save(QStringLiteral("Skins/icon/ahead3.png")));
+    QCOMPARE(SkinPath::pixmap(QStringLiteral("Skins/icon/ahead3.png")).size(), QSize(3, 3));
 }
 
 void TestSkinPath::denseFileForHighRatios_data()
