@@ -1,14 +1,13 @@
 // The main window tells the person once, after it is shown, when the catalogue can be read but changes to it
 // cannot be saved: the file is read-only (or its folder is), or the quick check found it damaged.
 #include "icondatabase.h"
+#include "mainwindowfixture.h"
 #include "qqdialog.h"
 #include "qqtree.h"
 #include "storetestutil.h"
 #include "testutil.h"
 
-#include <QAbstractButton>
 #include <QDir>
-#include <QMessageBox>
 #include <QtTest>
 
 #include <memory>
@@ -67,16 +66,7 @@ void TestCatalogueNotices::noticeOnce()
 
     QString title;
     QString text;
-    // Answers every box that appears, so a second one is counted instead of blocking the test.
-    const TestUtil::Poll poll = TestUtil::answerEachModal([&](QWidget* w) {
-        if (auto* box = qobject_cast<QMessageBox*>(w)) {
-            title = box->windowTitle();
-            text = box->text();
-            box->button(QMessageBox::Ok)->click();
-        } else if (auto* dialog = qobject_cast<QDialog*>(w)) {
-            dialog->reject();
-        }
-    });
+    const TestUtil::Poll poll = MainWindowFixture::answerNotices(title, text);
 
     QQDialog window;
     QTest::qWait(50);

@@ -2,7 +2,7 @@
 // Tab, Return and Escape.
 #include "aboutdialog.h"
 #include "icondatabase.h"
-#include "platform.h"
+#include "mainwindowfixture.h"
 #include "qqdialog.h"
 #include "qqtab.h"
 #include "qqtree.h"
@@ -19,7 +19,6 @@
 #include <QPointer>
 #include <QScrollArea>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -52,29 +51,13 @@ void typeText(const QString& text)
 }
 } // namespace
 
-class TestKeyboard : public QObject
+class TestKeyboard : public MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    IconDatabase db;
-    QTemporaryDir files;
-    QStringList opened;
     QHash<QString, int> ids;
     QHash<QString, QString> targets;
-
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->move(200, 100);
-        w->show();
-        w->activateWindow();
-        if (!QTest::qWaitForWindowActive(w.get())) {
-            qWarning("window not active");
-        }
-        return w;
-    }
 
     template <typename T>
     static T* child(QQDialog* w, const QString& name)
@@ -84,8 +67,7 @@ private:
 
     int addFile(const QString& name, int team)
     {
-        const QString path = files.filePath(name + QStringLiteral(".txt"));
-        TestUtil::writeFile(path, "x");
+        const QString path = makeFile(name + QStringLiteral(".txt"));
         ids[name] = db.addItem(name, path, team, en_team_icon);
         targets[name] = path;
         return ids[name];
@@ -158,25 +140,15 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(files.isValid());
-        IconDatabase::instance().openDatabase();
-        db = IconDatabase::instance();
-        QVERIFY2(db.isUsable(), qPrintable(db.errorText()));
-        Platform::setOpenHandler([this](const QString& target) {
-            opened.append(target);
-            return true;
-        });
+        openCatalogue();
+        recordOpens();
     }
-
-    void cleanupTestCase() { Platform::setOpenHandler({}); }
 
     void init()
     {
-        opened.clear();
+        startEmpty();
         ids.clear();
         targets.clear();
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM icon_item")));
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM team")));
         ids[QStringLiteral("常用软件")] = db.addTeam(QStringLiteral("常用软件"), en_team_icon);
         ids[QStringLiteral("工作")] = db.addTeam(QStringLiteral("工作"), en_team_icon);
         ids[QStringLiteral("常用网址")] = db.addTeam(QStringLiteral("常用网址"), en_team_site);
@@ -368,7 +340,7 @@ private slots:
         QFETCH(QString, dialog);
         QFETCH(QStringList, expected);
 
-        auto w = makeWindow();
+        auto w = makeWindow(Show::Active, QPoint(200, 100));
         auto* tabs = child<QQTab>(w.get(), QStringLiteral("tabBar"));
         if (focus.startsWith(QLatin1String("edit ")) || focus.startsWith(QLatin1String("results "))) {
             QTest::mouseClick(child<QSkinButton>(w.get(), QStringLiteral("searchButton")), Qt::LeftButton);

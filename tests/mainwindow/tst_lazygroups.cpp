@@ -1,11 +1,10 @@
 // Groups that were never opened: their counts are right from the start, and drops, moves, deletions, sites added
 // and edited and search hits on them leave the trees as the catalogue holds them, before and after they open.
 #include "icondatabase.h"
-#include "platform.h"
+#include "mainwindowfixture.h"
 #include "qqdialog.h"
 #include "qqtree.h"
 #include "qskinbutton.h"
-#include "qskinmenu.h"
 #include "searchsession.h"
 #include "testutil.h"
 
@@ -13,43 +12,21 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
 namespace
 {
-QQTree* tree(QQDialog* w, const char* name)
-{
-    return w->findChild<QQTree*>(QLatin1String(name));
-}
-
-/// Chooses `entry` in the menu that opens next, and answers every dialog the command opens: a site dialog is
-/// filled with `siteName` and saved, a question is answered Yes, a notice is closed.
+/// Answers every dialog a command opens: a site dialog is filled with `siteName` and saved, a question is
+/// answered Yes, a notice is closed.
 struct Answers
 {
     QString siteName = QStringLiteral("新网站");
-    bool menuAnswered = false;
-    TestUtil::Poll menu;
     TestUtil::Poll dialogs;
 
-    void arm(QQDialog* window, const QString& entry)
+    void arm()
     {
-        menu = TestUtil::answerPopup(
-            [window, entry](QWidget* popup) {
-                const auto* skinMenu = window->findChild<QSkinMenu*>();
-                const int row = skinMenu ? int(skinMenu->texts().indexOf(entry)) : -1;
-                if (row < 0) {
-                    QTest::keyClick(popup, Qt::Key_Escape);
-                    return;
-                }
-                for (int i = 0; i <= row; ++i) {
-                    QTest::keyClick(popup, Qt::Key_Down);
-                }
-                QTest::keyClick(popup, Qt::Key_Return);
-            },
-            &menuAnswered);
         dialogs = TestUtil::answerEachModal([this](QWidget* w) {
             if (auto* box = qobject_cast<QMessageBox*>(w)) {
                 box->button(box->button(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok)->click();
@@ -67,38 +44,17 @@ struct Answers
 };
 } // namespace
 
-class TestLazyGroups : public QObject
+class TestLazyGroups : public MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    IconDatabase db;
-    QTemporaryDir files;
-    QStringList opened;
     /// Two groups of files (the second longer than a screen), a group of sites, and a group of files holding a
     /// site filed there by another program.
     int small = 0;
     int large = 0;
     int sites = 0;
     int mixed = 0;
-
-    QString makeFile(const QString& name)
-    {
-        const QString path = files.filePath(name);
-        TestUtil::writeFile(path, "x");
-        return path;
-    }
-
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) {
-            qWarning("window not exposed");
-        }
-        return w;
-    }
 
     /// The ids of a group of one kind in the catalogue's order.
     QList<int> stored(int team, int ttype)
@@ -141,38 +97,24 @@ private:
         return lines;
     }
 
+    /// Chooses `entry` in the right-click menu of a row and answers every dialog the command opens.
     static void command(QQDialog* w, bool site, int teamid, int itemid, const QString& entry)
     {
         Answers answers;
-        answers.arm(w, entry);
-        if (site) {
-            w->onSiteTreeRClicked(teamid, itemid);
-        } else {
-            w->onTreeRClicked(teamid, itemid);
-        }
-        QVERIFY(answers.menuAnswered);
+        answers.arm();
+        treeCommand(w, site, teamid, itemid, entry);
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(files.isValid());
-        IconDatabase::instance().openDatabase();
-        db = IconDatabase::instance();
-        QVERIFY2(db.isUsable(), qPrintable(db.errorText()));
-        Platform::setOpenHandler([this](const QString& target) {
-            opened.append(target);
-            return true;
-        });
+        openCatalogue();
+        recordOpens();
     }
-
-    void cleanupTestCase() { Platform::setOpenHandler({}); }
 
     void init()
     {
-        opened.clear();
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM icon_item")));
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM team")));
+        startEmpty();
         small = db.addTeam(QStringLiteral("常用软件"), en_team_icon);
         large = db.addTeam(QStringLiteral("文档"), en_team_icon);
         mixed = db.addTeam(QStringLiteral("杂项"), en_team_icon);

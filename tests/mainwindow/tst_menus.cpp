@@ -1,5 +1,5 @@
 #include "aboutdialog.h"
-#include "platform.h"
+#include "mainwindowfixture.h"
 #include "qqdialog.h"
 #include "qskinbutton.h"
 #include "qskinmenu.h"
@@ -57,26 +57,11 @@ const QList<int> ThirdEntry = { Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Ke
 const QList<int> Dismiss = { Qt::Key_Escape };
 } // namespace
 
-class TestMenus : public QObject
+class TestMenus : public MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    QStringList opened;
-    bool openSucceeds = true;
-
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        // The test owns the window; closing it must not free it.
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) {
-            qWarning("window not exposed");
-        }
-        return w;
-    }
-
     static QSkinButton* control(QQDialog* w, const char* name)
     {
         return w->findChild<QSkinButton*>(QLatin1String(name));
@@ -106,11 +91,8 @@ private:
 private slots:
     void initTestCase()
     {
-        IconDatabase::instance().openDatabase();
-        Platform::setOpenHandler([this](const QString& target) {
-            opened.append(target);
-            return openSucceeds;
-        });
+        openCatalogue();
+        recordOpens();
     }
 
     void init()
@@ -128,8 +110,6 @@ private slots:
             }
         }
     }
-
-    void cleanupTestCase() { Platform::setOpenHandler({}); }
 
     void trayActivation_data()
     {

@@ -2,6 +2,7 @@
 // are not trusted, programs that are gone, FIFOs, names that are not text, a store that refuses to write.
 #include "fifosentinel.h"
 #include "icondatabase.h"
+#include "mainwindowfixture.h"
 #include "platform.h"
 #include "qqdialog.h"
 #include "qqtree.h"
@@ -14,7 +15,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -61,36 +61,18 @@ struct Boxes
 };
 } // namespace
 
-class TestOpenAndDrop : public QObject
+class TestOpenAndDrop : public MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    IconDatabase db;
-    QTemporaryDir files;
-    QStringList opened;
-    bool openerWorks = true;
     int iconTeam = 0;
     int otherTeam = 0;
     int siteTeam = 0;
 
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) {
-            qWarning("window not exposed");
-        }
-        return w;
-    }
-
-    static QQTree* tree(QQDialog* w, const char* name) { return w->findChild<QQTree*>(QLatin1String(name)); }
-
     QString makeFile(const QString& name, const QByteArray& content = "x", QFile::Permissions mode = Plain)
     {
-        const QString path = files.filePath(name);
-        TestUtil::writeFile(path, content);
+        const QString path = MainWindowFixture::makeFile(name, content);
         QFile::setPermissions(path, mode);
         return path;
     }
@@ -98,14 +80,6 @@ private:
     QString makeLauncher(const QString& name, const QByteArray& keys, QFile::Permissions mode)
     {
         return makeFile(name, "[Desktop Entry]\nType=Application\n" + keys, mode);
-    }
-
-    void recordOpens()
-    {
-        Platform::setOpenHandler([this](const QString& target) {
-            opened.append(target);
-            return openerWorks;
-        });
     }
 
     /// Drags the URLs over the icon tree's empty space and drops them there, as a file manager would.
@@ -125,29 +99,14 @@ private:
         return enter.isAccepted() && drop.isAccepted();
     }
 
-    int storedCount()
-    {
-        QList<IconItemInfo> all;
-        db.getItemsByType(all, en_team_icon);
-        return all.size();
-    }
-
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(files.isValid());
-        IconDatabase::instance().openDatabase();
-        db = IconDatabase::instance();
-        QVERIFY2(db.isUsable(), qPrintable(db.errorText()));
-    }
+    void initTestCase() { openCatalogue(); }
 
     void init()
     {
-        opened.clear();
-        openerWorks = true;
+        // Some tests take the opener away: each starts with the recording one.
         recordOpens();
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM icon_item")));
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM team")));
+        startEmpty();
         iconTeam = db.addTeam(QStringLiteral("常用软件"), en_team_icon);
         otherTeam = db.addTeam(QStringLiteral("文档"), en_team_icon);
         siteTeam = db.addTeam(QStringLiteral("常用网址"), en_team_site);
@@ -155,8 +114,6 @@ private slots:
     }
 
     void cleanup() { QVERIFY(db.execSql(QStringLiteral("DROP TRIGGER IF EXISTS refuse_items"))); }
-
-    void cleanupTestCase() { Platform::setOpenHandler({}); }
 
     void untrustedLauncherIsNotStarted()
     {
@@ -218,7 +175,7 @@ private slots:
         if (realPlatform) {
             Platform::setOpenHandler({}); // nothing starts: the program is not there
         }
-        openerWorks = false;
+        openSucceeds = false;
         auto w = makeWindow();
         Boxes boxes;
         boxes.arm();

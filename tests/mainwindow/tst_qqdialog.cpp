@@ -1,5 +1,5 @@
 #include "icondatabase.h"
-#include "platform.h"
+#include "mainwindowfixture.h"
 #include "qqdialog.h"
 #include "qqtab.h"
 #include "qqtree.h"
@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScrollArea>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -54,46 +53,14 @@ struct MessageCatcher
 };
 } // namespace
 
-class TestQQDialog : public QObject
+class TestQQDialog : public MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    IconDatabase db;
-    QTemporaryDir files;
-    QStringList opened;
     int iconTeamA = 0;
     int iconTeamB = 0;
     int siteTeam = 0;
-
-    std::unique_ptr<QQDialog> makeWindow(bool show = true)
-    {
-        auto w = std::make_unique<QQDialog>();
-        // The test owns the window; closing it must not free it.
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        if (show) {
-            w->show();
-            if (!QTest::qWaitForWindowExposed(w.get())) {
-                qWarning("window not exposed");
-            }
-        }
-        return w;
-    }
-
-    static QQTree* tree(QQDialog* w, const char* name) { return w->findChild<QQTree*>(QLatin1String(name)); }
-
-    QString makeFile(const QString& name, const QByteArray& content = "x")
-    {
-        const QString path = files.filePath(name);
-        TestUtil::writeFile(path, content);
-        return path;
-    }
-
-    void clearCatalogue()
-    {
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM icon_item")));
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM team")));
-    }
 
     /// Drops the given URLs on the icon tree as a file manager would, through the tree's signal.
     void drop(QQDialog* w, const QList<QUrl>& urls, int teamid)
@@ -107,31 +74,16 @@ private:
         delete mime;
     }
 
-    int storedCount()
-    {
-        QList<IconItemInfo> all;
-        db.getItemsByType(all, en_team_icon);
-        return all.size();
-    }
-
 private slots:
     void initTestCase()
     {
-        QVERIFY(files.isValid());
-        IconDatabase::instance().openDatabase();
-        db = IconDatabase::instance();
-        QVERIFY2(db.isUsable(), qPrintable(db.errorText()));
-        // Nothing is really opened: the platform's checks run, then the handler notes what would open.
-        Platform::setOpenHandler([this](const QString& target) {
-            opened.append(target);
-            return true;
-        });
+        openCatalogue();
+        recordOpens();
     }
 
     void init()
     {
-        opened.clear();
-        clearCatalogue();
+        startEmpty();
         iconTeamA = db.addTeam(QStringLiteral("常用软件"), en_team_icon);
         iconTeamB = db.addTeam(QStringLiteral("文档"), en_team_icon);
         siteTeam = db.addTeam(QStringLiteral("常用网址"), en_team_site);
@@ -151,19 +103,13 @@ private slots:
         QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
 
         const Control controls[] = {
-            {"logoLabel", {14, 36, 50, 50}, true},
-            {"dateLabel", {80, 34, 180, 30}, true},
-            {"timeLabel", {80, 60, 200, 30}, true},
-            {"searchBackLabel", {0, 100, 270, 30}, false},
-            {"searchEdit", {0, 100, 240, 30}, false},
-            {"searchButton", {0, 100, 270, 30}, true},
-            {"searchIconLabel", {245, 105, 20, 20}, true},
-            {"searchClearButton", {245, 105, 20, 20}, false},
-            {"tabBar", {1, 130, 268, 30}, true},
-            {"skinButton", {192, 6, 20, 14}, true},
-            {"menuButton", {5, 552, 24, 24}, true},
-            {"calcButton", {39, 552, 24, 24}, true},
-            {"noteButton", {73, 552, 24, 24}, true},
+            { "logoLabel", { 14, 36, 50, 50 }, true },         { "dateLabel", { 80, 34, 180, 30 }, true },
+            { "timeLabel", { 80, 60, 200, 30 }, true },        { "searchBackLabel", { 0, 100, 270, 30 }, false },
+            { "searchEdit", { 0, 100, 240, 30 }, false },      { "searchButton", { 0, 100, 270, 30 }, true },
+            { "searchIconLabel", { 245, 105, 20, 20 }, true }, { "searchClearButton", { 245, 105, 20, 20 }, false },
+            { "tabBar", { 1, 130, 268, 30 }, true },           { "skinButton", { 192, 6, 20, 14 }, true },
+            { "menuButton", { 5, 552, 24, 24 }, true },        { "calcButton", { 39, 552, 24, 24 }, true },
+            { "noteButton", { 73, 552, 24, 24 }, true },
         };
         for (const Control& c : controls) {
             auto* widget = w->findChild<QWidget*>(QLatin1String(c.name));
@@ -173,10 +119,10 @@ private slots:
             QVERIFY2(widget->isVisible() == c.visible, c.name);
         }
         const Control pages[] = {
-            {"iconTree", {0, 160, 270, 388}, true},
-            {"siteTree", {0, 160, 270, 388}, false},
-            {"recentTree", {0, 160, 270, 388}, false},
-            {"searchTree", {0, 130, 270, 418}, false},
+            { "iconTree", { 0, 160, 270, 388 }, true },
+            { "siteTree", { 0, 160, 270, 388 }, false },
+            { "recentTree", { 0, 160, 270, 388 }, false },
+            { "searchTree", { 0, 130, 270, 418 }, false },
         };
         for (const Control& c : pages) {
             QQTree* t = tree(w.get(), c.name);
@@ -196,9 +142,9 @@ private slots:
         QCOMPARE(w->focusWidget(), tree(w.get(), "iconTree"));
 
         // The recent and search pages have one headerless group each.
-        for (const char* name : {"recentTree", "searchTree"}) {
+        for (const char* name : { "recentTree", "searchTree" }) {
             QQTree* t = tree(w.get(), name);
-            QCOMPARE(t->teamIds(), QList<int>{1});
+            QCOMPARE(t->teamIds(), QList<int> { 1 });
             QCOMPARE(t->teamRect(1).height(), 0);
         }
         QCOMPARE(tree(w.get(), "recentTree")->teamName(1), QStringLiteral("最近打开"));
@@ -217,7 +163,7 @@ private slots:
     void emptyCatalogue()
     {
         clearCatalogue();
-        auto w = makeWindow(false);
+        auto w = makeWindow(Show::Hidden);
         QCOMPARE(tree(w.get(), "iconTree")->getTeamCount(), 0);
         QCOMPARE(tree(w.get(), "siteTree")->getTeamCount(), 0);
         QCOMPARE(tree(w.get(), "recentTree")->itemCount(1), 0);
@@ -227,17 +173,18 @@ private slots:
     void fillsGroupsClosedAndInOrder()
     {
         const int file = db.addItem(QStringLiteral("a"), makeFile(QStringLiteral("a.txt")), iconTeamB, en_team_icon);
-        const int site = db.addItem(QStringLiteral("站点"), QStringLiteral("https://example.org"), siteTeam, en_team_site);
-        auto w = makeWindow(false);
+        const int site
+            = db.addItem(QStringLiteral("站点"), QStringLiteral("https://example.org"), siteTeam, en_team_site);
+        auto w = makeWindow(Show::Hidden);
         QQTree* icons = tree(w.get(), "iconTree");
-        QCOMPARE(icons->teamIds(), (QList<int>{iconTeamA, iconTeamB}));
+        QCOMPARE(icons->teamIds(), (QList<int> { iconTeamA, iconTeamB }));
         QCOMPARE(icons->teamName(iconTeamA), QStringLiteral("常用软件"));
         QVERIFY(!icons->isTeamOpen(iconTeamA));
         QVERIFY(!icons->isTeamOpen(iconTeamB));
-        QCOMPARE(icons->itemIds(iconTeamB), QList<int>{file});
+        QCOMPARE(icons->itemIds(iconTeamB), QList<int> { file });
         QQTree* sites = tree(w.get(), "siteTree");
-        QCOMPARE(sites->teamIds(), QList<int>{siteTeam});
-        QCOMPARE(sites->itemIds(siteTeam), QList<int>{site});
+        QCOMPARE(sites->teamIds(), QList<int> { siteTeam });
+        QCOMPARE(sites->itemIds(siteTeam), QList<int> { site });
         QCOMPARE(sites->itemName(site), QStringLiteral("站点"));
     }
 
@@ -245,31 +192,32 @@ private slots:
     {
         QList<int> ids;
         for (int i = 0; i < 33; ++i) {
-            ids.append(db.addItem(QStringLiteral("item%1").arg(i), QStringLiteral("/nowhere/%1").arg(i), iconTeamA,
-                                  en_team_icon));
+            ids.append(db.addItem(
+                QStringLiteral("item%1").arg(i), QStringLiteral("/nowhere/%1").arg(i), iconTeamA, en_team_icon));
         }
         db.setItemLastTime(ids[5], 100);
         db.setItemLastTime(ids[20], 300);
         db.setItemLastTime(ids[11], 200);
-        auto w = makeWindow(false);
+        auto w = makeWindow(Show::Hidden);
         QQTree* recent = tree(w.get(), "recentTree");
         const QList<int> shown = recent->itemIds(1);
         QCOMPARE(shown.size(), 20);
-        QCOMPARE(shown.mid(0, 3), (QList<int>{ids[20], ids[11], ids[5]}));
+        QCOMPARE(shown.mid(0, 3), (QList<int> { ids[20], ids[11], ids[5] }));
         QCOMPARE(tree(w.get(), "iconTree")->itemCount(iconTeamA), 33);
     }
 
     void recentSkipsOtherKinds()
     {
         const int file = db.addItem(QStringLiteral("文件"), makeFile(QStringLiteral("f.txt")), iconTeamA, en_team_icon);
-        const int site = db.addItem(QStringLiteral("站点"), QStringLiteral("https://example.org"), siteTeam, en_team_site);
+        const int site
+            = db.addItem(QStringLiteral("站点"), QStringLiteral("https://example.org"), siteTeam, en_team_site);
         const int odd = db.addItem(QStringLiteral("其他"), QStringLiteral("/x"), iconTeamA, 3);
         QVERIFY(odd);
         db.setItemLastTime(odd, 500);
         db.setItemLastTime(site, 400);
         db.setItemLastTime(file, 300);
-        auto w = makeWindow(false);
-        QCOMPARE(tree(w.get(), "recentTree")->itemIds(1), (QList<int>{site, file}));
+        auto w = makeWindow(Show::Hidden);
+        QCOMPARE(tree(w.get(), "recentTree")->itemIds(1), (QList<int> { site, file }));
         QVERIFY(!tree(w.get(), "iconTree")->hasItem(odd));
     }
 
@@ -285,26 +233,26 @@ private slots:
     static void checkLayout(QQDialog* w, int W, int H)
     {
         const Control controls[] = {
-            {"logoLabel", {14, 36, 50, 50}, true},
-            {"dateLabel", {80, 34, 180, 30}, true},
-            {"timeLabel", {80, 60, 200, 30}, true},
-            {"searchBackLabel", {0, 100, W, 30}, false},
-            {"searchEdit", {0, 100, W - 30, 30}, false},
-            {"searchButton", {0, 100, W, 30}, true},
-            {"searchIconLabel", {W - 25, 105, 20, 20}, true},
-            {"searchClearButton", {W - 25, 105, 20, 20}, false},
-            {"tabBar", {1, 130, W - 2, 30}, true},
-            {"skinButton", {W - 78, 6, 20, 14}, true},
-            {"menuButton", {5, H - 28, 24, 24}, true},
-            {"calcButton", {39, H - 28, 24, 24}, true},
-            {"noteButton", {73, H - 28, 24, 24}, true},
+            { "logoLabel", { 14, 36, 50, 50 }, true },
+            { "dateLabel", { 80, 34, 180, 30 }, true },
+            { "timeLabel", { 80, 60, 200, 30 }, true },
+            { "searchBackLabel", { 0, 100, W, 30 }, false },
+            { "searchEdit", { 0, 100, W - 30, 30 }, false },
+            { "searchButton", { 0, 100, W, 30 }, true },
+            { "searchIconLabel", { W - 25, 105, 20, 20 }, true },
+            { "searchClearButton", { W - 25, 105, 20, 20 }, false },
+            { "tabBar", { 1, 130, W - 2, 30 }, true },
+            { "skinButton", { W - 78, 6, 20, 14 }, true },
+            { "menuButton", { 5, H - 28, 24, 24 }, true },
+            { "calcButton", { 39, H - 28, 24, 24 }, true },
+            { "noteButton", { 73, H - 28, 24, 24 }, true },
         };
         for (const Control& c : controls) {
             auto* widget = w->findChild<QWidget*>(QLatin1String(c.name));
             QVERIFY2(widget->geometry() == c.geometry, c.name);
             QVERIFY2(widget->isVisible() == c.visible, c.name);
         }
-        for (const char* name : {"iconTree", "siteTree", "recentTree"}) {
+        for (const char* name : { "iconTree", "siteTree", "recentTree" }) {
             QVERIFY2(tree(w, name)->getScroll()->geometry() == QRect(0, 160, W, H - 192), name);
         }
         QCOMPARE(tree(w, "searchTree")->getScroll()->geometry(), QRect(0, 130, W, H - 162));
@@ -333,13 +281,15 @@ private slots:
 
     void dropOnGroup()
     {
-        const int existing = db.addItem(QStringLiteral("old"), makeFile(QStringLiteral("old.txt")), iconTeamA,
-                                        en_team_icon);
+        const int existing
+            = db.addItem(QStringLiteral("old"), makeFile(QStringLiteral("old.txt")), iconTeamA, en_team_icon);
         auto w = makeWindow();
         QQTree* icons = tree(w.get(), "iconTree");
-        const QStringList paths = {makeFile(QStringLiteral("report.txt")), makeFile(QStringLiteral("a.tar.gz")),
-                                   makeFile(QStringLiteral(".profile"))};
-        drop(w.get(), {QUrl::fromLocalFile(paths[0]), QUrl::fromLocalFile(paths[1]), QUrl::fromLocalFile(paths[2])},
+        const QStringList paths = { makeFile(QStringLiteral("report.txt")),
+                                    makeFile(QStringLiteral("a.tar.gz")),
+                                    makeFile(QStringLiteral(".profile")) };
+        drop(w.get(),
+             { QUrl::fromLocalFile(paths[0]), QUrl::fromLocalFile(paths[1]), QUrl::fromLocalFile(paths[2]) },
              iconTeamA);
         const QList<int> ids = icons->itemIds(iconTeamA);
         QCOMPARE(ids.size(), 4);
@@ -367,7 +317,7 @@ private slots:
         const QString folder = files.filePath(QStringLiteral("项目 v1.2"));
         QVERIFY(QDir().mkpath(folder));
         auto w = makeWindow();
-        drop(w.get(), {QUrl::fromLocalFile(folder)}, iconTeamA);
+        drop(w.get(), { QUrl::fromLocalFile(folder) }, iconTeamA);
         QQTree* icons = tree(w.get(), "iconTree");
         QCOMPARE(icons->itemCount(iconTeamA), 1);
         const int id = icons->itemIds(iconTeamA).first();
@@ -380,8 +330,10 @@ private slots:
     void dropOnEmptySpaceGoesToLastGroup()
     {
         auto w = makeWindow();
-        drop(w.get(), {QUrl::fromLocalFile(makeFile(QStringLiteral("x.txt"))),
-                       QUrl::fromLocalFile(makeFile(QStringLiteral("y.txt")))}, 0);
+        drop(w.get(),
+             { QUrl::fromLocalFile(makeFile(QStringLiteral("x.txt"))),
+               QUrl::fromLocalFile(makeFile(QStringLiteral("y.txt"))) },
+             0);
         QQTree* icons = tree(w.get(), "iconTree");
         QCOMPARE(icons->itemCount(iconTeamB), 2);
         QCOMPARE(icons->itemCount(iconTeamA), 0);
@@ -395,7 +347,7 @@ private slots:
     {
         clearCatalogue();
         auto w = makeWindow();
-        drop(w.get(), {QUrl::fromLocalFile(makeFile(QStringLiteral("x.txt")))}, 0);
+        drop(w.get(), { QUrl::fromLocalFile(makeFile(QStringLiteral("x.txt"))) }, 0);
         QCOMPARE(storedCount(), 0);
     }
 
@@ -403,8 +355,8 @@ private slots:
     {
         auto w = makeWindow();
         const QUrl url = QUrl::fromLocalFile(makeFile(QStringLiteral("twice.txt")));
-        drop(w.get(), {url, url}, iconTeamA);
-        drop(w.get(), {url}, iconTeamA);
+        drop(w.get(), { url, url }, iconTeamA);
+        drop(w.get(), { url }, iconTeamA);
         QQTree* icons = tree(w.get(), "iconTree");
         const QList<int> ids = icons->itemIds(iconTeamA);
         QCOMPARE(ids.size(), 3);
@@ -418,7 +370,7 @@ private slots:
         const QString link = files.filePath(QStringLiteral("Editor.lnk"));
         QVERIFY(QFile::link(target, link));
         auto w = makeWindow();
-        drop(w.get(), {QUrl::fromLocalFile(link)}, iconTeamA);
+        drop(w.get(), { QUrl::fromLocalFile(link) }, iconTeamA);
         QQTree* icons = tree(w.get(), "iconTree");
         QCOMPARE(icons->itemCount(iconTeamA), 1);
         const int id = icons->itemIds(iconTeamA).first();
@@ -436,7 +388,7 @@ private slots:
         // Made executable by its owner: a launcher the desktop trusts.
         QVERIFY(QFile::setPermissions(launcher, QFile::permissions(launcher) | QFile::ExeOwner));
         auto w = makeWindow();
-        drop(w.get(), {QUrl::fromLocalFile(launcher)}, iconTeamA);
+        drop(w.get(), { QUrl::fromLocalFile(launcher) }, iconTeamA);
         QQTree* icons = tree(w.get(), "iconTree");
         QCOMPARE(icons->itemCount(iconTeamA), 1);
         const int id = icons->itemIds(iconTeamA).first();
@@ -447,20 +399,20 @@ private slots:
 
         // Opening it starts the application through the platform, never an editor on the file.
         w->onTreeDbClicked(iconTeamA, id);
-        QCOMPARE(opened, QStringList{launcher});
+        QCOMPARE(opened, QStringList { launcher });
     }
 
     void dropWebLinkAddsNothing()
     {
         auto w = makeWindow();
         const QString file = makeFile(QStringLiteral("kept.txt"));
-        drop(w.get(), {QUrl(QStringLiteral("https://example.org/page")), QUrl::fromLocalFile(file)}, iconTeamA);
+        drop(w.get(), { QUrl(QStringLiteral("https://example.org/page")), QUrl::fromLocalFile(file) }, iconTeamA);
         QQTree* icons = tree(w.get(), "iconTree");
         QCOMPARE(icons->itemCount(iconTeamA), 1);
         QCOMPARE(icons->itemName(icons->itemIds(iconTeamA).first()), QStringLiteral("kept"));
         QCOMPARE(storedCount(), 1);
 
-        drop(w.get(), {QUrl(QStringLiteral("https://example.org/other"))}, iconTeamA);
+        drop(w.get(), { QUrl(QStringLiteral("https://example.org/other")) }, iconTeamA);
         QCOMPARE(icons->itemCount(iconTeamA), 1);
         QCOMPARE(storedCount(), 1);
     }
@@ -469,7 +421,8 @@ private slots:
     {
         auto w = makeWindow();
         const QString file = makeFile(QStringLiteral("present.txt"));
-        drop(w.get(), {QUrl::fromLocalFile(files.filePath(QStringLiteral("gone.txt"))), QUrl::fromLocalFile(file)},
+        drop(w.get(),
+             { QUrl::fromLocalFile(files.filePath(QStringLiteral("gone.txt"))), QUrl::fromLocalFile(file) },
              iconTeamA);
         QCOMPARE(tree(w.get(), "iconTree")->itemCount(iconTeamA), 1);
         QCOMPARE(storedCount(), 1);
@@ -482,7 +435,7 @@ private slots:
         auto w = makeWindow();
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         w->onTreeDbClicked(iconTeamA, id);
-        QCOMPARE(opened, QStringList{path});
+        QCOMPARE(opened, QStringList { path });
         IconItemInfo info;
         QVERIFY(db.getItem(info, id));
         QVERIFY(info.last_time >= before && info.last_time <= QDateTime::currentSecsSinceEpoch());
@@ -570,7 +523,7 @@ private slots:
         w->onTreeDbClicked(iconTeamA, b);
         w->onSearchTreeDbClicked(1, a);
         QQTree* recent = tree(w.get(), "recentTree");
-        QCOMPARE(recent->itemIds(1).mid(0, 2), (QList<int>{a, b}));
+        QCOMPARE(recent->itemIds(1).mid(0, 2), (QList<int> { a, b }));
     }
 
     void searchKeysWalkAndOpen()
@@ -643,8 +596,8 @@ private slots:
     {
         QTest::addColumn<QList<int>>("keys");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("显示") << QList<int>{Qt::Key_Down, Qt::Key_Return} << true;
-        QTest::newRow("dismissed") << QList<int>{Qt::Key_Escape} << false;
+        QTest::newRow("显示") << QList<int> { Qt::Key_Down, Qt::Key_Return } << true;
+        QTest::newRow("dismissed") << QList<int> { Qt::Key_Escape } << false;
     }
 
     void trayMenu()
@@ -734,8 +687,6 @@ private slots:
         QVERIFY(shows(w.get(), bottom, top));
         QVERIFY(w->isVisible());
     }
-
-    void cleanupTestCase() { Platform::setOpenHandler({}); }
 };
 
 QTEST_MAIN(TestQQDialog)

@@ -1,10 +1,9 @@
 #include "icondatabase.h"
+#include "mainwindowfixture.h"
 #include "qqdialog.h"
 #include "qqtree.h"
 #include "testutil.h"
 
-#include <QAbstractButton>
-#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -26,16 +25,7 @@ private slots:
 
         QString title;
         QString text;
-        // Answers every box that appears, so a second one is counted instead of blocking the test.
-        const TestUtil::Poll poll = TestUtil::answerEachModal([&](QWidget* w) {
-            if (auto* box = qobject_cast<QMessageBox*>(w)) {
-                title = box->windowTitle();
-                text = box->text();
-                box->button(QMessageBox::Ok)->click();
-            } else if (auto* dialog = qobject_cast<QDialog*>(w)) {
-                dialog->reject();
-            }
-        });
+        const TestUtil::Poll poll = MainWindowFixture::answerNotices(title, text);
 
         QQDialog window;
         QTest::qWait(50);

@@ -1,6 +1,7 @@
 // The search strip and its results, the keys of the search edit, the recent page's menu and putting items on
 // the desktop.
 #include "icondatabase.h"
+#include "mainwindowfixture.h"
 #include "platform.h"
 #include "qqdialog.h"
 #include "qqtab.h"
@@ -24,7 +25,6 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -79,30 +79,17 @@ QImage iconOver(QQTree* tree, int itemId, const QPixmap& icon)
 }
 } // namespace
 
-class TestSearch : public QObject
+class TestSearch : public MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    IconDatabase db;
-    QTemporaryDir files;
-    QStringList opened;
     int iconTeam = 0;
     int siteTeam = 0;
 
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        w->activateWindow();
-        if (!QTest::qWaitForWindowActive(w.get())) {
-            qWarning("window not active");
-        }
-        return w;
-    }
+    /// A window with the keyboard, for the keys typed into it.
+    static std::unique_ptr<QQDialog> makeWindow() { return MainWindowFixture::makeWindow(Show::Active); }
 
-    static QQTree* tree(QQDialog* w, const char* name) { return w->findChild<QQTree*>(QLatin1String(name)); }
     static QLineEdit* edit(QQDialog* w) { return w->findChild<QLineEdit*>(QStringLiteral("searchEdit")); }
 
     static void openBox(QQDialog* w)
@@ -117,13 +104,6 @@ private:
         auto* session = w->findChild<SearchSession*>();
         QVERIFY(session);
         QTRY_VERIFY(session->isSettled());
-    }
-
-    QString makeFile(const QString& name, const QByteArray& content = "x")
-    {
-        const QString path = files.filePath(name);
-        TestUtil::writeFile(path, content);
-        return path;
     }
 
     /// The ids and names the store's search gives for `keyword`, of the kinds the result list shows.
@@ -200,30 +180,20 @@ private slots:
         QVERIFY2(qEnvironmentVariableIsSet("BRISKO_TEST_ROOT")
                      && QDir::homePath().startsWith(qEnvironmentVariable("BRISKO_TEST_ROOT")),
                  "run through tests/hermetic.sh");
-        QVERIFY(files.isValid());
-        IconDatabase::instance().openDatabase();
-        db = IconDatabase::instance();
-        QVERIFY2(db.isUsable(), qPrintable(db.errorText()));
+        openCatalogue();
         // Real file icons, as the program has them.
         Platform::setupIconTheme();
-        Platform::setOpenHandler([this](const QString& target) {
-            opened.append(target);
-            return true;
-        });
+        recordOpens();
     }
 
     void init()
     {
-        opened.clear();
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM icon_item")));
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM team")));
+        startEmpty();
         iconTeam = db.addTeam(QStringLiteral("常用软件"), en_team_icon);
         siteTeam = db.addTeam(QStringLiteral("常用网址"), en_team_site);
         QVERIFY(iconTeam && siteTeam);
         QVERIFY(QDir(desktop()).removeRecursively());
     }
-
-    void cleanupTestCase() { Platform::setOpenHandler({}); }
 
     void stripStates_data()
     {

@@ -1,8 +1,8 @@
 #include "basewindow.h"
 #include "icondatabase.h"
+#include "mainwindowfixture.h"
 #include "qqdialog.h"
 #include "qqtree.h"
-#include "qskinmenu.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -18,37 +18,6 @@ namespace
 {
 const QString NewName = QStringLiteral("新名字");
 const QString NewSite = QStringLiteral("example.org/路径?q=1");
-
-/// Chooses an entry of the next menu by its text (or dismisses it when there is no such entry), and notes the
-/// entries the menu offered.
-struct MenuChoice
-{
-    QStringList texts;
-    QList<int> ids;
-    bool answered = false;
-    TestUtil::Poll poll;
-
-    void arm(QQDialog* window, const QString& entry)
-    {
-        poll = TestUtil::answerPopup(
-            [this, window, entry](QWidget* popup) {
-                if (const auto* menu = window->findChild<QSkinMenu*>()) {
-                    texts = menu->texts();
-                    ids = menu->ids();
-                }
-                const int row = int(texts.indexOf(entry));
-                if (entry.isEmpty() || row < 0) {
-                    QTest::keyClick(popup, Qt::Key_Escape);
-                    return;
-                }
-                for (int i = 0; i <= row; ++i) {
-                    QTest::keyClick(popup, Qt::Key_Down);
-                }
-                QTest::keyClick(popup, Qt::Key_Return);
-            },
-            &answered);
-    }
-};
 
 /// Answers every window the command opens: the group and site dialogs are filled with NewName / NewSite and
 /// saved (or cancelled), the question is answered Yes (or No), notices are closed. Notes each window as
@@ -104,14 +73,9 @@ struct Responder
     }
 };
 
-QQTree* tree(QQDialog* w, const char* name)
-{
-    return w->findChild<QQTree*>(QLatin1String(name));
-}
-
 QQTree* kindTree(QQDialog* w, bool sites)
 {
-    return tree(w, sites ? "siteTree" : "iconTree");
+    return w->findChild<QQTree*>(QLatin1String(sites ? "siteTree" : "iconTree"));
 }
 
 /// Groups and items as a tree shows them, top to bottom.
@@ -128,48 +92,17 @@ QStringList treeLines(const QQTree* t)
 }
 } // namespace
 
-class TestTreeCommands : public QObject
+class TestTreeCommands : public MainWindowFixture
 {
     Q_OBJECT
 
 private:
-    IconDatabase db;
     /// The two groups of each kind ([0] icon, [1] site) and the three items of each group.
     QList<int> groups[2];
     QHash<int, QList<int>> items;
 
     int group(bool sites, int index) const { return groups[sites ? 1 : 0].at(index); }
     int item(bool sites, int groupIndex, int index) const { return items.value(group(sites, groupIndex)).at(index); }
-
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) {
-            qWarning("window not exposed");
-        }
-        return w;
-    }
-
-    static void rightClick(QQDialog* w, bool sites, int teamid, int itemid)
-    {
-        if (sites) {
-            w->onSiteTreeRClicked(teamid, itemid);
-        } else {
-            w->onTreeRClicked(teamid, itemid);
-        }
-    }
-
-    /// Right-clicks and chooses `entry` from the menu that opens.
-    static void command(QQDialog* w, bool sites, int teamid, int itemid, const QString& entry)
-    {
-        MenuChoice menu;
-        menu.arm(w, entry);
-        rightClick(w, sites, teamid, itemid);
-        QVERIFY(menu.answered);
-        QVERIFY2(menu.texts.contains(entry), qPrintable(menu.texts.join(QLatin1Char(','))));
-    }
 
     /// Groups and items of one kind as the catalogue holds them, in their order.
     QStringList storeLines(int ttype)
@@ -245,17 +178,11 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        IconDatabase::instance().openDatabase();
-        db = IconDatabase::instance();
-        QVERIFY2(db.isUsable(), qPrintable(db.errorText()));
-    }
+    void initTestCase() { openCatalogue(); }
 
     void init()
     {
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM icon_item")));
-        QVERIFY(db.execSql(QStringLiteral("DELETE FROM team")));
+        clearCatalogue();
         items.clear();
         const QStringList groupNames[2] = { { QStringLiteral("常用软件"), QStringLiteral("文档") },
                                             { QStringLiteral("常用网址"), QStringLiteral("新闻") } };
@@ -376,7 +303,8 @@ private slots:
         Responder responder;
         responder.cancel = cancel;
         responder.start();
-        command(w.get(), sites, target == QLatin1String("group") ? group(sites, 0) : 0, 0, QStringLiteral("添加分组"));
+        treeCommand(
+            w.get(), sites, target == QLatin1String("group") ? group(sites, 0) : 0, 0, QStringLiteral("添加分组"));
         QCOMPARE(responder.seen, QStringList { QStringLiteral("TeamEditDialog|添加分组|") });
         QCOMPARE(responder.shownName, QString());
         if (cancel) {
@@ -421,7 +349,7 @@ private slots:
         Responder responder;
         responder.cancel = cancel;
         responder.start();
-        command(w.get(), sites, teamid, 0, QStringLiteral("修改分组"));
+        treeCommand(w.get(), sites, teamid, 0, QStringLiteral("修改分组"));
         QCOMPARE(responder.seen, QStringList { QStringLiteral("TeamEditDialog|修改分组|") });
         QCOMPARE(responder.shownName, sites ? QStringLiteral("新闻") : QStringLiteral("文档"));
         if (!cancel) {
@@ -462,7 +390,7 @@ private slots:
         Responder responder;
         responder.cancel = no;
         responder.start();
-        command(w.get(), sites, teamid, 0, QStringLiteral("删除分组"));
+        treeCommand(w.get(), sites, teamid, 0, QStringLiteral("删除分组"));
         QCOMPARE(responder.seen, QStringList { QStringLiteral("QMessageBox|提示|是否删除本分组? [Yes/No, Yes]") });
         if (no) {
             QCOMPARE(state(w.get()), before);
@@ -500,7 +428,7 @@ private slots:
         const QStringList before = state(w.get());
         Responder responder;
         responder.start();
-        command(w.get(), sites, group(sites, 0), 0, QStringLiteral("删除分组"));
+        treeCommand(w.get(), sites, group(sites, 0), 0, QStringLiteral("删除分组"));
         // Refused with the skinned notice; nothing is asked.
         QCOMPARE(responder.seen, QStringList { QStringLiteral("QSkinMessageBox|提示|当前只有一个分组不能删除!") });
         QCOMPARE(state(w.get()), before);
@@ -534,7 +462,7 @@ private slots:
         const QStringList before = state(w.get());
         Responder responder;
         responder.start();
-        command(w.get(), sites, group(sites, index), 0, entry);
+        treeCommand(w.get(), sites, group(sites, index), 0, entry);
         QCOMPARE(responder.seen, QStringList());
         if (!moves) {
             QCOMPARE(state(w.get()), before);
@@ -565,7 +493,7 @@ private slots:
         const int recentCount = recent->itemCount(1);
         Responder responder;
         responder.start();
-        command(w.get(), sites, teamid, itemid, QStringLiteral("删除图标"));
+        treeCommand(w.get(), sites, teamid, itemid, QStringLiteral("删除图标"));
         QCOMPARE(responder.seen, QStringList()); // no confirmation
         QQTree* t = kindTree(w.get(), sites);
         QCOMPARE(t->itemIds(teamid), items.value(teamid).mid(1));
@@ -606,7 +534,7 @@ private slots:
         }
         Responder responder;
         responder.start();
-        command(w.get(), sites, teamid, ids.at(index), entry);
+        treeCommand(w.get(), sites, teamid, ids.at(index), entry);
         QCOMPARE(responder.seen, QStringList());
         if (partner < 0) {
             QCOMPARE(state(w.get()), before);
@@ -652,7 +580,7 @@ private slots:
         Responder responder;
         responder.cancel = cancel;
         responder.start();
-        command(w.get(), true, clickedTeam, clickedItem, QStringLiteral("添加网址"));
+        treeCommand(w.get(), true, clickedTeam, clickedItem, QStringLiteral("添加网址"));
         QCOMPARE(responder.seen, QStringList { QStringLiteral("SiteEditDailog|添加网址|") });
         QCOMPARE(responder.shownName, QString());
         QCOMPARE(responder.shownSite, QString());
@@ -689,7 +617,7 @@ private slots:
         const QStringList before = state(w.get());
         Responder responder;
         responder.start();
-        command(w.get(), true, 0, 0, QStringLiteral("添加网址"));
+        treeCommand(w.get(), true, 0, 0, QStringLiteral("添加网址"));
         QCOMPARE(responder.seen, QStringList { QStringLiteral("QSkinMessageBox|提示|请先添加分组") });
         QCOMPARE(state(w.get()), before);
     }
@@ -715,7 +643,7 @@ private slots:
         Responder responder;
         responder.cancel = cancel;
         responder.start();
-        command(w.get(), true, teamid, itemid, QStringLiteral("修改网址"));
+        treeCommand(w.get(), true, teamid, itemid, QStringLiteral("修改网址"));
         QCOMPARE(responder.seen, QStringList { QStringLiteral("SiteEditDailog|修改网址|") });
         QCOMPARE(responder.shownName, stored.icon_name);
         QCOMPARE(responder.shownSite, stored.file_name);
@@ -786,7 +714,7 @@ private slots:
         const int itemid = itemIndex < 0 ? 0 : item(sites, groupIndex, itemIndex);
         Responder responder;
         responder.start();
-        command(w.get(), sites, teamid, itemid, entry);
+        treeCommand(w.get(), sites, teamid, itemid, entry);
         QStringList expectedSeen;
         if (!asked.isEmpty()) {
             expectedSeen << asked;
