@@ -71,13 +71,15 @@ QString autostartProgram(const QString& executable, const QString& onPath)
 
 QByteArray autostartEntry(const QString& program, bool hidden)
 {
+    // Started with --show: where a copy runs already at log-in (a session that restores its programs started
+    // one), it is shown instead of a notice that it runs.
     QString text = QStringLiteral("[Desktop Entry]\n"
                                   "Type=Application\n"
                                   "Name=Brisko\n"
                                   "Name[zh_CN]=Brisko桌面\n"
                                   "Comment=Starts Brisko when you log in\n"
                                   "Comment[zh_CN]=登录时启动 Brisko\n"
-                                  "Exec=%1\n"
+                                  "Exec=%1 --show\n"
                                   "TryExec=%2\n"
                                   "Icon=%3\n"
                                   "Terminal=false\n"

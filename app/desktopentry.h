@@ -19,7 +19,7 @@ QString execArgument(const QString& argument);
 /// executable itself (a copy run from its build folder or from an unpacked folder).
 QString autostartProgram(const QString& executable, const QString& onPath);
 
-/// Brisko's autostart entry, starting `program`. `hidden`: an entry that only switches an entry of the system
+/// Brisko's autostart entry, starting `program` --show. `hidden`: an entry that only switches an entry of the system
 /// of the same name off (Hidden=true).
 QByteArray autostartEntry(const QString& program, bool hidden);
 } // namespace DesktopEntry

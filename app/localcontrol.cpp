@@ -28,13 +28,18 @@ QString socketPath(const QString& folder)
 
 Answer ask(const QString& path, Request request)
 {
+    return ask(path, request, Platform::currentUserId());
+}
+
+Answer ask(const QString& path, Request request, qint64 user)
+{
     // Only a socket of this user is connected to: another user's (or a file of another kind) in its place is
     // never used, whoever put it there.
     const qint64 owner = Platform::localSocketOwner(path);
     if (owner < 0) {
         return Answer::NoCopy;
     }
-    if (owner != Platform::currentUserId()) {
+    if (owner != user) {
         return Answer::NotOurs;
     }
     QLocalSocket socket;
@@ -43,7 +48,7 @@ Answer ask(const QString& path, Request request)
         return Answer::NoCopy;
     }
     // The process that listens must be this user's too.
-    if (Platform::localPeerUser(socket.socketDescriptor()) != Platform::currentUserId()) {
+    if (Platform::localPeerUser(socket.socketDescriptor()) != user) {
         socket.abort();
         return Answer::NotOurs;
     }
@@ -68,9 +73,14 @@ ControlServer::ControlServer(QObject* parent)
     , m_server(new QLocalServer(this))
     , m_allowedUser(Platform::currentUserId())
 {
+#ifdef Q_OS_WIN
+    // A named pipe is no file in a private folder: the option gives it an access list of this user alone.
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+#else
     // No socket options: with any, QLocalServer binds elsewhere and renames the socket into place, replacing
     // whatever is there, even the socket of a copy that listens. The folder is the person's own (mode 0700), and
     // both ends check the other's user id.
+#endif
     connect(m_server, &QLocalServer::newConnection, this, &ControlServer::onNewConnection);
 }
 

@@ -36,8 +36,10 @@ enum class Answer
 QString socketPath(const QString& folder);
 
 /// Asks the copy listening at `path` and waits (a few seconds at most) for its answer. Needs no application
-/// object.
+/// object. The socket file and the process listening at it must belong to `user` (this process's user unless
+/// given; tests give another): otherwise the answer is NotOurs, and nothing is sent.
 Answer ask(const QString& path, Request request);
+Answer ask(const QString& path, Request request, qint64 user);
 } // namespace LocalControl
 
 /// The running copy's end of the channel: listens at the control socket and reports each request of the

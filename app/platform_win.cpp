@@ -100,7 +100,7 @@ qint64 currentUserId()
 
 qint64 localSocketOwner(const QString&)
 {
-    // A named pipe is no file; the pipe made with QLocalServer::UserAccessOption admits only this user.
+    // A named pipe is no file; the pipe is made with QLocalServer::UserAccessOption and admits only this user.
     return currentUserId();
 }
 

@@ -17,6 +17,7 @@ QString choose(const QProcessEnvironment& environment, const QStringList& argume
         || environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(QLatin1String("wayland"), Qt::CaseInsensitive)
             == 0;
     const bool xwayland = !environment.value(QStringLiteral("DISPLAY")).isEmpty();
-    return wayland && xwayland ? QStringLiteral("xcb") : QString();
+    // Should XWayland not answer after all, Qt goes on to the next platform of the list: natively.
+    return wayland && xwayland ? QStringLiteral("xcb;wayland") : QString();
 }
 } // namespace SessionPlatform
