@@ -116,6 +116,13 @@ void QQDialog::switchStartAtLogin()
 
 void QQDialog::showOnRequest()
 {
+    if (m_toolDropped && isMinimized()) {
+        // Minimised to the task bar as an ordinary window (onMinWin): it becomes the tool window again while it is
+        // still minimised, and is then shown once. Un-minimised first, it would change its type while the window
+        // manager is still bringing it back, which can leave it minimised for good.
+        setToolWindow(true);
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
     hideHelper.show();
 }
 
@@ -125,7 +132,7 @@ void QQDialog::toggleOnRequest()
     if (isVisible() && !isMinimized() && !hideHelper.isDocked()) {
         onMinWin();
     } else {
-        hideHelper.show();
+        showOnRequest();
     }
 }
 

@@ -126,6 +126,9 @@ private:
     /// Tells the person once that the catalogue cannot be used, or can be read but not changed, and why.
     void warnUnusableCatalogue();
     void restoreToolWindow();
+    /// Makes the window a tool window (true) or, to be listed in task bars while minimised, an ordinary one
+    /// (false), where it stands.
+    void setToolWindow(bool tool);
 
     QQHideHelper hideHelper;
     QResizeHelper resizeHelper;

@@ -24,16 +24,7 @@ wm)
     STARTED_PIDS+=("$wm")
     ;;
 tray)
-    command -v trayer >/dev/null 2>&1 || skip "trayer is not installed (scripts/deps installs it)"
-    trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel --height 28 \
-        --SetDockType true --transparent false >"$WORK/trayer.log" 2>&1 &
-    tray_host=$!
-    STARTED_PIDS+=("$tray_host")
-    for _ in $(seq $((WAIT_SECONDS * 10))); do
-        [ -n "$(xdotool search --all --onlyvisible --pid "$tray_host" --class trayer 2>/dev/null)" ] && break
-        running "$tray_host" || fail "trayer ended: $(cat "$WORK/trayer.log")"
-        sleep 0.1
-    done
+    start_tray
     ;;
 *) fail "unknown mode $MODE" ;;
 esac
@@ -64,19 +55,33 @@ ask()
 
 shown() { [ -n "$(find_window "$app" "$TITLE")" ]; }
 hidden() { ! shown; }
-# wait_for <what> <command...>: waits (up to WAIT_SECONDS) until the command succeeds.
-wait_for()
-{
-    local what=$1
-    shift
-    for _ in $(seq $((WAIT_SECONDS * 10))); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    fail "$what"
-}
 window_type() { xprop -id "$(find_window "$app" "$TITLE")" _NET_WM_WINDOW_TYPE 2>/dev/null; }
 is_tool_window() { shown && window_type | grep -q _NET_WM_WINDOW_TYPE_UTILITY; }
+iconic()
+{
+    local x
+    for x in $(xdotool search --all --pid "$app" --name "$TITLE" 2>/dev/null); do
+        xprop -id "$x" WM_STATE 2>/dev/null | grep -qi iconic && return 0
+    done
+    return 1
+}
+# put_away <what> / brought_back <what>: wait until the window is away (with a window manager: iconified, an
+# ordinary window in the task bar) or back (a tool window again), as a person sees it before pressing the key
+# again; fail with <what> otherwise.
+put_away()
+{
+    wait_for "$1" hidden
+    if [ "$MODE" = wm ]; then
+        wait_for "$1: the window manager did not iconify it" iconic
+    fi
+}
+brought_back()
+{
+    wait_for "$1" shown
+    if [ "$MODE" = wm ]; then
+        wait_for "$1: the restored window is no tool window again: $(window_type)" is_tool_window
+    fi
+}
 managed()
 {
     running "$wm" || fail "twm ended"
@@ -97,19 +102,11 @@ log "brisko --toggle started a copy (pid $app)"
 
 # Two toggles: away, and back.
 ask --toggle
-wait_for "the first toggle did not put the window away" hidden
+put_away "the first toggle did not put the window away"
 expect_running "$app" "the running copy"
-if [ "$MODE" = wm ]; then
-    # Minimised to the task bar: an ordinary window there, so that task bars list it.
-    xprop -id "$(xdotool search --all --pid "$app" --name "$TITLE" | head -n 1)" WM_STATE | grep -qi iconic \
-        || fail "the window is not iconified: $(xprop -id "$(xdotool search --all --pid "$app" --name "$TITLE" | head -n 1)" WM_STATE)"
-fi
 log "the first toggle put the window away"
 ask --toggle
-wait_for "the second toggle did not bring the window back" shown
-if [ "$MODE" = wm ]; then
-    wait_for "the restored window is no tool window again: $(window_type)" is_tool_window
-fi
+brought_back "the second toggle did not bring the window back"
 log "the second toggle brought it back"
 
 # --show leaves a shown window shown, and brings a hidden one back.
@@ -117,9 +114,9 @@ ask --show
 sleep 0.5
 shown || fail "brisko --show hid the window"
 ask --toggle
-wait_for "the third toggle did not put the window away" hidden
+put_away "the third toggle did not put the window away"
 ask --show
-wait_for "brisko --show did not bring the window back" shown
+brought_back "brisko --show did not bring the window back"
 log "--show shows"
 
 # A plain start still says that a copy runs.
@@ -139,7 +136,7 @@ if [ "$MODE" = wm ]; then
 fi
 sleep 1
 ask --toggle
-wait_for "the new copy did not put its window away" hidden
+put_away "the new copy did not put its window away"
 ask --toggle
-wait_for "the new copy did not bring its window back" shown
+brought_back "the new copy did not bring its window back"
 log "ok"

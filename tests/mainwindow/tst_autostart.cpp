@@ -5,6 +5,7 @@
 #include "qskinbutton.h"
 #include "qskinmenu.h"
 #include "qskinmessagebox.h"
+#include "shownwindow.h"
 #include "storetestutil.h"
 #include "testutil.h"
 
@@ -58,17 +59,6 @@ private:
     static QString folder() { return qEnvironmentVariable("XDG_CONFIG_HOME") + QLatin1String("/autostart"); }
     static QString entry() { return folder() + QLatin1Char('/') + EntryName; }
     QString systemEntry() const { return m_system.filePath(QLatin1String("autostart/") + EntryName); }
-
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) {
-            qWarning("window not exposed");
-        }
-        return w;
-    }
 
     /// Opens the main menu, reads the state its "开机启动" shows, and chooses that entry or dismisses the menu.
     static MenuSeen useMenu(QQDialog* w, bool choose)
@@ -189,7 +179,7 @@ private slots:
             QVERIFY(TestUtil::writeFile(systemEntry(), system));
         }
         const QStringList before = filesIn(folder());
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QVERIFY(shows(w.get(), checked));
         // Looking writes nothing.
         QCOMPARE(filesIn(folder()), before);
@@ -197,7 +187,7 @@ private slots:
 
     void switchingWritesAndRemovesTheEntry()
     {
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const TestUtil::Poll boxes = TestUtil::answerEachModal([](QWidget* box) { box->close(); });
         QVERIFY(shows(w.get(), false));
 
@@ -225,7 +215,7 @@ private slots:
     {
         QVERIFY(TestUtil::writeFile(systemEntry(), entryStarting()));
         const QByteArray systemBefore = TestUtil::readFile(systemEntry());
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const TestUtil::Poll boxes = TestUtil::answerEachModal([](QWidget* box) { box->close(); });
         QVERIFY(shows(w.get(), true));
 
@@ -279,7 +269,7 @@ private slots:
         const StoreTest::FileState before = StoreTest::FileState::of(entry());
         const QByteArray folderBefore = TestUtil::readFile(folder());
 
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QStringList texts;
         const TestUtil::Poll boxes = TestUtil::answerEachModal([&texts](QWidget* box) {
             texts.append(box->findChild<QLabel*>(QStringLiteral("label"))->text());

@@ -5,6 +5,7 @@
 #include "qskinmenu.h"
 #include "qskinmessagebox.h"
 #include "quitwatch.h"
+#include "shownwindow.h"
 #include "skinpath.h"
 #include "skinsettingdialog.h"
 #include "testutil.h"
@@ -64,18 +65,6 @@ class TestMenus : public QObject
 private:
     QStringList opened;
     bool openSucceeds = true;
-
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        // The test owns the window; closing it must not free it.
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) {
-            qWarning("window not exposed");
-        }
-        return w;
-    }
 
     static QSkinButton* control(QQDialog* w, const char* name)
     {
@@ -159,7 +148,7 @@ private slots:
         QFETCH(bool, shownBefore);
         QFETCH(bool, shownAfter);
         QFETCH(int, quits);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         if (!shownBefore) {
             w->hide();
         }
@@ -175,7 +164,7 @@ private slots:
         if (!QSystemTrayIcon::isSystemTrayAvailable()) {
             QSKIP("no system tray here (the end-to-end tests start one)");
         }
-        auto w = makeWindow();
+        auto w = showMainWindow();
         auto* icon = w->findChild<QSystemTrayIcon*>(QStringLiteral("trayIcon"));
         QVERIFY(icon);
         QVERIFY(icon->isVisible());
@@ -187,7 +176,7 @@ private slots:
 
     void mainMenuOpensAboveTheButton()
     {
-        auto w = makeWindow();
+        auto w = showMainWindow();
         // Placed so that the menu fits where it is asked for.
         const QRect screen = w->screen()->availableGeometry();
         w->resize(270, 400);
@@ -208,7 +197,7 @@ private slots:
 
     void aboutTwiceGivesTwoDialogs()
     {
-        auto w = makeWindow();
+        auto w = showMainWindow();
         for (int round = 1; round <= 2; ++round) {
             QVERIFY(chooseInMainMenu(w.get(), FirstEntry));
             QCOMPARE(topLevel<AboutDialog>().size(), round);
@@ -223,7 +212,7 @@ private slots:
 
     void helpOpensTheShippedPage()
     {
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QVERIFY(chooseInMainMenu(w.get(), SecondEntry));
         // The page beside the executable, opened as a local file (it works offline).
         const QString page = QDir::current().filePath(QStringLiteral("help/index.html"));
@@ -238,7 +227,7 @@ private slots:
     void helpThatCannotOpenIsReported()
     {
         openSucceeds = false;
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QString text;
         const TestUtil::Poll boxes = TestUtil::answerEachModal([&](QWidget* box) {
             text = box->findChild<QLabel*>(QStringLiteral("label"))->text();
@@ -252,7 +241,7 @@ private slots:
 
     void updateEntryOpensAndChecks()
     {
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QVERIFY(chooseInMainMenu(w.get(), ThirdEntry));
         const QList<UpdateDialog*> dialogs = topLevel<UpdateDialog>();
         QCOMPARE(dialogs.size(), 1);
@@ -282,7 +271,7 @@ private slots:
         QVERIFY(bin.isValid());
         // Only this folder is searched for programs.
         const TestUtil::EnvGuard path("PATH", QFile::encodeName(bin.path()));
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QSkinButton* pressed = control(w.get(), qPrintable(button));
         QStringList texts;
         const TestUtil::Poll boxes = TestUtil::answerEachModal([&](QWidget* box) {
@@ -328,7 +317,7 @@ private slots:
     void skinPicker()
     {
         QFETCH(int, skin);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         // Every start begins with skin 1.
         QVERIFY(showsSkin(w.get(), 1));
 
@@ -347,7 +336,7 @@ private slots:
 
     void eachPressGivesAnotherPicker()
     {
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QTest::mouseClick(control(w.get(), "skinButton"), Qt::LeftButton);
         QTest::mouseClick(control(w.get(), "skinButton"), Qt::LeftButton);
         const QList<SkinSettingDialog*> pickers = topLevel<SkinSettingDialog>();
@@ -369,7 +358,7 @@ private slots:
 
     void pickerOutlivesTheWindow()
     {
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QTest::mouseClick(control(w.get(), "skinButton"), Qt::LeftButton);
         QPointer<SkinSettingDialog> picker = topLevel<SkinSettingDialog>().value(0);
         QVERIFY(picker);

@@ -5,6 +5,7 @@
 #include "platform.h"
 #include "qqdialog.h"
 #include "qqtree.h"
+#include "shownwindow.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -73,17 +74,6 @@ private:
     int iconTeam = 0;
     int otherTeam = 0;
     int siteTeam = 0;
-
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) {
-            qWarning("window not exposed");
-        }
-        return w;
-    }
 
     static QQTree* tree(QQDialog* w, const char* name) { return w->findChild<QQTree*>(QLatin1String(name)); }
 
@@ -164,7 +154,7 @@ private slots:
         const QString path = makeLauncher(QStringLiteral("invoice.pdf.desktop"),
                                           "Name=invoice.pdf\nIcon=application-pdf\nExec=sh -c \"echo owned\"\n",
                                           Plain);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QVERIFY(dropOnTree(w.get(), { QUrl::fromLocalFile(path) }));
         QQTree* icons = tree(w.get(), "iconTree");
         QCOMPARE(icons->itemCount(otherTeam), 1);
@@ -219,7 +209,7 @@ private slots:
             Platform::setOpenHandler({}); // nothing starts: the program is not there
         }
         openerWorks = false;
-        auto w = makeWindow();
+        auto w = showMainWindow();
         Boxes boxes;
         boxes.arm();
         w->onTreeDbClicked(site ? siteTeam : iconTeam, id);
@@ -243,7 +233,7 @@ private slots:
         const int id = db.addItem(QStringLiteral("Where"), launcher, iconTeam, en_team_icon);
         QVERIFY(QDir::currentPath() != QDir::homePath());
         Platform::setOpenHandler({});
-        auto w = makeWindow();
+        auto w = showMainWindow();
         Boxes boxes;
         boxes.arm();
         w->onTreeDbClicked(iconTeam, id);
@@ -266,7 +256,7 @@ private slots:
             QUrl::fromLocalFile(makeFile(QStringLiteral("kept.txt"))),
             QUrl::fromLocalFile(makeFile(QStringLiteral("also kept.txt"))),
         };
-        auto w = makeWindow();
+        auto w = showMainWindow();
         Boxes boxes;
         boxes.arm();
         QVERIFY(dropOnTree(w.get(), urls));
@@ -283,7 +273,7 @@ private slots:
     {
         // A catalogue emptied by another tool: there is no group to add to.
         QVERIFY(db.execSql(QStringLiteral("DELETE FROM team")));
-        auto w = makeWindow();
+        auto w = showMainWindow();
         Boxes boxes;
         boxes.arm();
         dropOnTree(w.get(),
@@ -299,7 +289,7 @@ private slots:
     {
         QVERIFY(db.execSql(QStringLiteral(
             "CREATE TRIGGER refuse_items BEFORE INSERT ON icon_item BEGIN SELECT RAISE(ABORT, 'refused'); END")));
-        auto w = makeWindow();
+        auto w = showMainWindow();
         Boxes boxes;
         boxes.arm();
         QVERIFY(dropOnTree(w.get(),
@@ -315,7 +305,7 @@ private slots:
     void moveOnlyDropAddsNothing()
     {
         // A source that offers only a move would delete its originals once the drop is done.
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const QUrl file = QUrl::fromLocalFile(makeFile(QStringLiteral("moved.txt")));
         QVERIFY(!dropOnTree(w.get(), { file }, Qt::MoveAction));
         // Handed to the window directly, it is refused there too.
@@ -346,7 +336,7 @@ private slots:
             QStringLiteral("stored"), files.filePath(QStringLiteral("stored.brisko-unknown")), iconTeam, en_team_icon);
         db.addItem(QStringLiteral("Piped"), launcher, iconTeam, en_team_icon);
 
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QVERIFY(dropOnTree(w.get(), { QUrl::fromLocalFile(files.filePath(QStringLiteral("dropped.brisko-unknown"))) }));
         QQTree* icons = tree(w.get(), "iconTree");
         QCOMPARE(icons->itemCount(otherTeam), 1);

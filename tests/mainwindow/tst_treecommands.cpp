@@ -3,6 +3,7 @@
 #include "qqdialog.h"
 #include "qqtree.h"
 #include "qskinmenu.h"
+#include "shownwindow.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -140,17 +141,6 @@ private:
 
     int group(bool sites, int index) const { return groups[sites ? 1 : 0].at(index); }
     int item(bool sites, int groupIndex, int index) const { return items.value(group(sites, groupIndex)).at(index); }
-
-    std::unique_ptr<QQDialog> makeWindow()
-    {
-        auto w = std::make_unique<QQDialog>();
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) {
-            qWarning("window not exposed");
-        }
-        return w;
-    }
 
     static void rightClick(QQDialog* w, bool sites, int teamid, int itemid)
     {
@@ -318,7 +308,7 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QStringList, texts);
         QFETCH(QList<int>, ids);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const QStringList before = state(w.get());
         int teamid = group(sites, 1);
         int itemid = item(sites, 1, 1);
@@ -369,7 +359,7 @@ private slots:
             }
             existing.clear();
         }
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QQTree* t = kindTree(w.get(), sites);
         const QStringList before = state(w.get());
         const QStringList otherBefore = treeLines(kindTree(w.get(), !sites));
@@ -415,7 +405,7 @@ private slots:
     {
         QFETCH(bool, sites);
         QFETCH(bool, cancel);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const int teamid = group(sites, 1);
         QStringList expected = state(w.get());
         Responder responder;
@@ -452,7 +442,7 @@ private slots:
     {
         QFETCH(bool, sites);
         QFETCH(bool, no);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const int teamid = group(sites, 0);
         const int kept = group(sites, 1);
         const QStringList before = state(w.get());
@@ -496,7 +486,7 @@ private slots:
     {
         QFETCH(bool, sites);
         removeGroup(group(sites, 1));
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const QStringList before = state(w.get());
         Responder responder;
         responder.start();
@@ -526,7 +516,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, entry);
         QFETCH(bool, moves);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const int first = group(sites, 0);
         const int second = group(sites, 1);
         const int firstOrder = orderOf(first);
@@ -557,7 +547,7 @@ private slots:
     void deleteItem()
     {
         QFETCH(bool, sites);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const int teamid = group(sites, 0);
         const int itemid = item(sites, 0, 0);
         QQTree* recent = tree(w.get(), "recentTree");
@@ -596,7 +586,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, entry);
         QFETCH(int, partner);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const int teamid = group(sites, 1);
         const QList<int> ids = items.value(teamid);
         const QStringList before = state(w.get());
@@ -637,7 +627,7 @@ private slots:
         QFETCH(QString, target);
         QFETCH(int, groupIndex);
         QFETCH(bool, cancel);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const int teamid = group(true, groupIndex);
         int clickedTeam = 0;
         int clickedItem = 0;
@@ -684,7 +674,7 @@ private slots:
         // where no tree would show it.
         removeGroup(group(true, 0));
         removeGroup(group(true, 1));
-        auto w = makeWindow();
+        auto w = showMainWindow();
         QCOMPARE(tree(w.get(), "siteTree")->getTeamCount(), 0);
         const QStringList before = state(w.get());
         Responder responder;
@@ -704,7 +694,7 @@ private slots:
     void editSite()
     {
         QFETCH(bool, cancel);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const int teamid = group(true, 0);
         const int itemid = item(true, 0, 0);
         IconItemInfo stored;
@@ -775,7 +765,7 @@ private slots:
         QFETCH(int, itemIndex);
         QFETCH(QString, entry);
         QFETCH(QString, asked);
-        auto w = makeWindow();
+        auto w = showMainWindow();
         const QStringList before = state(w.get());
         // The shared connection turns read-only, as with a file that cannot be written (file modes would not
         // stop a test running as root).
