@@ -1,8 +1,11 @@
 #include "brisko-config.h"
+#include "commandline.h"
 #include "icondatabase.h"
+#include "localcontrol.h"
 #include "platform.h"
 #include "qqdialog.h"
 #include "qskinfun.h"
+#include "sessionplatform.h"
 #include "singleinstance.h"
 #include "skinpath.h"
 #include "startupnotice.h"
@@ -13,17 +16,81 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
+#include <QProcessEnvironment>
 #include <QScopeGuard>
 #include <QTranslator>
 
+#include <cstdio>
+#include <vector>
+
 int main(int argc, char* argv[])
 {
+    // The command line is read before anything else, so --help, --version and a mistyped option need no
+    // display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    const CommandLine line = CommandLine::parse(arguments);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(CommandLine::usage(arguments.value(0)).toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(CommandLine::version().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Error:
+        std::fprintf(stderr,
+                     "brisko: %s\n\n%s",
+                     line.error.toLocal8Bit().constData(),
+                     CommandLine::usage(arguments.value(0)).toLocal8Bit().constData());
+        return 2;
+    case CommandLine::Action::Run:
+    case CommandLine::Action::Toggle:
+    case CommandLine::Action::Show:
+        break;
+    }
+
     // Every relative path of the program ("config.ocx", the template "data.db", "plugins", the Skins images)
     // names a file beside the executable, wherever the program was started from. A failure is ignored.
     QDir::setCurrent(Platform::executableDir());
     QCoreApplication::addLibraryPath(QStringLiteral("./plugins"));
 
-    QApplication app(argc, argv);
+    // --toggle and --show: a copy that runs does what is asked, and this start ends without a word. When none
+    // answers, the start goes on as a plain one (and, should a copy run after all, says so).
+    const QString lockFolder = SingleInstance::lockFolder();
+    const QString controlPath = LocalControl::socketPath(lockFolder);
+    const LocalControl::Request request
+        = line.action == CommandLine::Action::Toggle ? LocalControl::Request::Toggle : LocalControl::Request::Show;
+    const auto askRunningCopy = [&] {
+        const LocalControl::Answer answer = LocalControl::ask(controlPath, request);
+        if (answer == LocalControl::Answer::NotOurs) {
+            qWarning("The control socket %s belongs to another user; it was not used.", qUtf8Printable(controlPath));
+        }
+        return answer == LocalControl::Answer::Done;
+    };
+    if (line.asksRunningCopy() && askRunningCopy()) {
+        return 0;
+    }
+
+    // A Wayland session runs Brisko through XWayland where it can (see SessionPlatform::choose). The choice
+    // goes to Qt as an argument rather than through QT_QPA_PLATFORM, so the programs Brisko opens do not
+    // inherit it.
+    const QByteArray platform = SessionPlatform::choose(QProcessEnvironment::systemEnvironment(), arguments).toLatin1();
+    QByteArray platformOption("-platform");
+    QByteArray platformName = platform;
+    std::vector<char*> qtArguments(argv, argv + argc);
+    if (!platform.isEmpty()) {
+        qtArguments.push_back(platformOption.data());
+        qtArguments.push_back(platformName.data());
+    }
+    qtArguments.push_back(nullptr);
+    int qtArgumentCount = int(qtArguments.size()) - 1;
+
+    // The application name gives X11 windows their class (WM_CLASS "brisko", "org.brisko.Brisko"), which task
+    // bars match with the desktop entry of that name, as the desktop file name does on Wayland.
+    QCoreApplication::setApplicationName(QStringLiteral(BRISKO_APP_ID));
+    QApplication app(qtArgumentCount, qtArguments.data());
     QGuiApplication::setDesktopFileName(QStringLiteral(BRISKO_APP_ID)); // org.brisko.Brisko
 
     // The window's images are decoded on the second core while this thread checks for a running copy, sets up
@@ -42,7 +109,7 @@ int main(int argc, char* argv[])
     // The gate makes the check for a running copy atomic between copies starting together; a refused copy
     // holds it while its notice is open, so a further copy waits until then and is refused in turn. Something
     // else in the gate's place that cannot be removed would block every start: it is named, and the start ends.
-    SingleInstance instance;
+    SingleInstance instance(lockFolder);
     const SingleInstance::Outcome gate = instance.acquireGate();
     if (gate == SingleInstance::Outcome::Blocked) {
         StartupNotice::startBlocked(instance.gatePath(), instance.gateProblem());
@@ -66,8 +133,15 @@ int main(int argc, char* argv[])
     // The handler refers to the locals above: it goes before they do.
     const auto dropHandler = qScopeGuard([] { Platform::onTerminationRequest({}); });
 
-    switch (instance.tryLockInstance()) {
+    const SingleInstance::Outcome held = instance.tryLockInstance();
+    switch (held) {
     case SingleInstance::Outcome::RunningCopy:
+        // A copy that was starting when this one first asked listens by now: it listens before it gives the
+        // gate back.
+        if (line.asksRunningCopy() && askRunningCopy()) {
+            instance.releaseGate();
+            return 0;
+        }
         StartupNotice::alreadyRunning();
         instance.releaseGate();
         return 0;
@@ -85,6 +159,27 @@ int main(int argc, char* argv[])
         }
         break;
     }
+    // The channel for `brisko --toggle` and `--show`, open before the gate is given back. Holding the instance
+    // lock, this copy replaces a socket file left by one that was killed; running unguarded, it leaves alone
+    // whatever is there.
+    ControlServer control;
+    if (!control.listen(controlPath, held == SingleInstance::Outcome::Taken)) {
+        qWarning("Cannot listen at %s (%s); brisko --toggle and --show cannot reach this copy.",
+                 qUtf8Printable(QDir::toNativeSeparators(controlPath)),
+                 qUtf8Printable(control.errorString()));
+    }
+    QObject::connect(&control, &ControlServer::requested, &control, [&window](LocalControl::Request asked) {
+        // Before the window exists (a start-up notice is open) there is nothing to do: it is shown when made.
+        if (!window) {
+            return;
+        }
+        if (asked == LocalControl::Request::Toggle) {
+            window->toggleOnRequest();
+        } else {
+            window->showOnRequest();
+        }
+    });
+
     if (gate == SingleInstance::Outcome::CannotMake) {
         qWarning("Cannot make the start-up gate %s (%s); starting without it.",
                  qUtf8Printable(QDir::toNativeSeparators(instance.gatePath())),

@@ -116,4 +116,32 @@ bool createDesktopShortcut(const QString& name, const QString& target);
 /// object exists; a later call replaces the handler, and an empty handler gives the signals their default
 /// action back. False when the requests cannot be caught: they then end the process as before.
 bool onTerminationRequest(std::function<void()> handler);
+
+// The running copy and its control channel (platform_linux.cpp)
+
+/// The running executable, as an absolute path (empty when it cannot be told). Safe to call before the
+/// application object exists.
+QString executablePath();
+/// This process's user id (Windows: 0; a pipe there admits only the user's own processes).
+qint64 currentUserId();
+/// The user id that owns the local socket at `path`; -1 when there is no socket there (nothing, or a file of
+/// another kind). A symbolic link is not followed.
+qint64 localSocketOwner(const QString& path);
+/// The user id of the process at the other end of a connected local socket; -1 when it cannot be read.
+qint64 localPeerUser(qintptr socketDescriptor);
+
+// Starting at log-in (autostart_linux.cpp; Windows: the Run key of the registry)
+
+/// Whether Brisko starts when the person logs in. On Linux: whether the freedesktop autostart entry
+/// org.brisko.Brisko.desktop in effect (the person's own in $XDG_CONFIG_HOME/autostart, else the first one of
+/// $XDG_CONFIG_DIRS/autostart) starts it: it exists and is readable, is not Hidden=true nor
+/// X-GNOME-Autostart-enabled=false, is shown in this desktop (OnlyShowIn, NotShowIn) and its TryExec is found.
+bool startsAtLogin();
+/// Switches starting at log-in. On: writes the person's entry, which starts this executable. Off: removes the
+/// person's entry, or, when an entry of the system would still start Brisko, makes the person's entry one that
+/// hides it (Hidden=true). Nothing else is written. False, with `reason` in the platform's words, when the
+/// entry cannot be written or removed; the entry is then as it was.
+bool setStartsAtLogin(bool on, QString* reason);
+/// The person's autostart entry (it may not exist).
+QString autostartEntryPath();
 } // namespace Platform

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -597,7 +598,7 @@ Platform::OpenResult startFirstInstalled(const QStringList& candidates)
 
 namespace Platform
 {
-QString executableDir()
+QString executablePath()
 {
     // /proc/self/exe names the running executable; the buffer grows until the whole path fits.
     QByteArray buffer(1024, '\0');
@@ -612,9 +613,40 @@ QString executableDir()
         }
         buffer.resize(buffer.size() * 2);
     }
-    const QString path = QFile::decodeName(buffer);
+    return QFile::decodeName(buffer);
+}
+
+QString executableDir()
+{
+    const QString path = executablePath();
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     return slash < 0 ? path : path.left(slash + 1);
+}
+
+qint64 currentUserId()
+{
+    return ::getuid();
+}
+
+qint64 localSocketOwner(const QString& path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
+        return -1;
+    }
+    return st.st_uid;
+}
+
+qint64 localPeerUser(qintptr socketDescriptor)
+{
+    struct ucred credentials = {};
+    socklen_t length = sizeof(credentials);
+    if (socketDescriptor < 0
+        || ::getsockopt(static_cast<int>(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0
+        || length != sizeof(credentials)) {
+        return -1;
+    }
+    return credentials.uid;
 }
 
 QString documentsDir()

@@ -6,6 +6,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHash>
+#include <QSettings>
 #include <QStandardPaths>
 #include <qt_windows.h>
 
@@ -67,7 +68,7 @@ Platform::OpenResult shellStart(const wchar_t* program)
 
 namespace Platform
 {
-QString executableDir()
+QString executablePath()
 {
     // Long paths need more than MAX_PATH characters: grow the buffer until the whole name fits.
     std::wstring buffer(MAX_PATH, L'\0');
@@ -82,9 +83,64 @@ QString executableDir()
         }
         buffer.resize(buffer.size() * 2);
     }
-    const QString path = QString::fromStdWString(buffer);
+    return QString::fromStdWString(buffer);
+}
+
+QString executableDir()
+{
+    const QString path = executablePath();
     const int separator = qMax(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
     return separator < 0 ? path : path.left(separator + 1);
+}
+
+qint64 currentUserId()
+{
+    return 0;
+}
+
+qint64 localSocketOwner(const QString&)
+{
+    // A named pipe is no file; the pipe is made with QLocalServer::UserAccessOption and admits only this user.
+    return currentUserId();
+}
+
+qint64 localPeerUser(qintptr)
+{
+    return currentUserId();
+}
+
+namespace
+{
+const char* const RunKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const RunValue = "Brisko";
+} // namespace
+
+bool startsAtLogin()
+{
+    return QSettings(QLatin1String(RunKey), QSettings::NativeFormat).contains(QLatin1String(RunValue));
+}
+
+bool setStartsAtLogin(bool on, QString* reason)
+{
+    QSettings key(QLatin1String(RunKey), QSettings::NativeFormat);
+    if (on) {
+        key.setValue(QLatin1String(RunValue), QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(executablePath())));
+    } else {
+        key.remove(QLatin1String(RunValue));
+    }
+    key.sync();
+    if (key.status() != QSettings::NoError || startsAtLogin() != on) {
+        if (reason) {
+            *reason = QStringLiteral("无法修改注册表的启动项");
+        }
+        return false;
+    }
+    return true;
+}
+
+QString autostartEntryPath()
+{
+    return QStringLiteral("%1\\%2").arg(QLatin1String(RunKey), QLatin1String(RunValue));
 }
 
 QString documentsDir()

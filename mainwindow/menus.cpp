@@ -11,6 +11,7 @@
 #include "updatedialog.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QUrl>
@@ -23,6 +24,7 @@ enum MainMenuId
     MenuAbout = 1,
     MenuHelp = 2,
     MenuUpdate = 3,
+    MenuStartAtLogin = 4,
 };
 
 /// The help page beside the executable (the working directory, like the Skins folder).
@@ -63,6 +65,9 @@ void QQDialog::onBtnMenu()
     menu.addItem(MenuAbout, QStringLiteral("关于软件"), QString());
     menu.addItem(MenuHelp, QStringLiteral("使用帮助"), QString());
     menu.addItem(MenuUpdate, QStringLiteral("检查更新"), QString());
+    // Read afresh each time: the entry may have been changed outside (a desktop's settings of start-up programs).
+    menu.addItem(MenuStartAtLogin, QStringLiteral("开机启动"), QString());
+    menu.setChecked(MenuStartAtLogin, Platform::startsAtLogin());
     // Asked for 50 pixels above the button's top-left corner; the menu keeps itself on the screen.
     const QPoint at = mapToGlobal(menuButton->geometry().topLeft());
     switch (menu.pop(at.x(), at.y() - 50)) {
@@ -78,6 +83,9 @@ void QQDialog::onBtnMenu()
         dialog->check();
         break;
     }
+    case MenuStartAtLogin:
+        switchStartAtLogin();
+        break;
     default:
         break;
     }
@@ -89,6 +97,42 @@ void QQDialog::openHelp()
     if (!Platform::openUrl(QUrl::fromLocalFile(page))) {
         qWarning("Could not open the help page %s", qPrintable(page));
         QSkinMessageBox::showMessage(QStringLiteral("无法打开使用帮助页面"), 0);
+    }
+}
+
+void QQDialog::switchStartAtLogin()
+{
+    const bool on = !Platform::startsAtLogin();
+    QString reason;
+    if (!Platform::setStartsAtLogin(on, &reason)) {
+        qWarning("Could not change the autostart entry %s: %s",
+                 qUtf8Printable(Platform::autostartEntryPath()),
+                 qUtf8Printable(reason));
+        const QString text
+            = on ? QStringLiteral("无法设置开机启动:%1\n文件: %2") : QStringLiteral("无法取消开机启动:%1\n文件: %2");
+        QSkinMessageBox::showMessage(text.arg(reason, QDir::toNativeSeparators(Platform::autostartEntryPath())), 0);
+    }
+}
+
+void QQDialog::showOnRequest()
+{
+    if (m_toolDropped && isMinimized()) {
+        // Minimised to the task bar as an ordinary window (onMinWin): it becomes the tool window again while it is
+        // still minimised, and is then shown once. Un-minimised first, it would change its type while the window
+        // manager is still bringing it back, which can leave it minimised for good.
+        setToolWindow(true);
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+    hideHelper.show();
+}
+
+void QQDialog::toggleOnRequest()
+{
+    // Up: shown, not minimised, not slid out of sight at an edge.
+    if (isVisible() && !isMinimized() && !hideHelper.isDocked()) {
+        onMinWin();
+    } else {
+        showOnRequest();
     }
 }
 

@@ -539,10 +539,7 @@ void QQDialog::onMinWin()
     // No tray to come back through: minimise to the task bar. A tool window is left out of most task bars,
     // so it is an ordinary window while minimised and becomes a tool window again when restored.
     if (windowType() == Qt::Tool) {
-        const QRect geo = geometry();
-        m_toolDropped = true;
-        QDialog::setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
-        setGeometry(geo);
+        setToolWindow(false);
     }
     showMinimized();
 }
@@ -552,13 +549,18 @@ void QQDialog::restoreToolWindow()
     if (!m_toolDropped || isMinimized() || !isVisible()) {
         return;
     }
-    m_toolDropped = false;
-    const QRect geo = geometry();
-    QDialog::setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Tool);
-    setGeometry(geo);
+    setToolWindow(true);
     show();
     raise();
     activateWindow();
+}
+
+void QQDialog::setToolWindow(bool tool)
+{
+    const QRect geo = geometry();
+    m_toolDropped = !tool;
+    QDialog::setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | (tool ? Qt::Tool : Qt::Window));
+    setGeometry(geo);
 }
 
 void QQDialog::onTreeDbClicked(int teamid, int itemid)

@@ -43,6 +43,11 @@ public slots:
     void onTrayActivate(QSystemTrayIcon::ActivationReason reason);
     void timeFunction();
     void onSkinChange(QSkinButton* pBtn);
+    // Requests of a later start, `brisko --show` and `brisko --toggle` (menus.cpp)
+    /// Brings the window up, raised and active, from hidden, minimised or slid out at a screen edge.
+    void showOnRequest();
+    /// Puts the window away as its minimise button does when it is up; brings it up otherwise.
+    void toggleOnRequest();
 
     // Search and the recent page's menu (search.cpp)
     void onBtnSearchDel();
@@ -85,8 +90,9 @@ public slots:
     void reject() override;
 
 private:
-    // The main menu's help page (menus.cpp)
+    // The main menu's help page and starting at log-in (menus.cpp)
     void openHelp();
+    void switchStartAtLogin();
 
     // Search and put-on-desktop (search.cpp)
     void showSearchEdit(bool show);
@@ -138,6 +144,9 @@ private:
     /// Tells the person once that the catalogue cannot be used, or can be read but not changed, and why.
     void warnUnusableCatalogue();
     void restoreToolWindow();
+    /// Makes the window a tool window (true) or, to be listed in task bars while minimised, an ordinary one
+    /// (false), where it stands.
+    void setToolWindow(bool tool);
 
     QQHideHelper hideHelper;
     QResizeHelper resizeHelper;

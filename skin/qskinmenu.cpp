@@ -31,6 +31,9 @@ struct MenuItem
     int id;
     QString text;
     QPixmap icon;
+    /// The entry shows a state (setChecked): it has a check mark while `checked`.
+    bool checkable = false;
+    bool checked = false;
 };
 
 /// The popup window of a QSkinMenu: paints the rows, follows the mouse and the keyboard, and reports the
@@ -50,7 +53,8 @@ public:
         const QFontMetrics fm(font());
         int textWidth = 0;
         for (const MenuItem& item : m_items) {
-            m_hasIcons = m_hasIcons || !item.icon.isNull();
+            // A check mark takes the place of an icon, so texts stay aligned whether it shows or not.
+            m_hasIcons = m_hasIcons || !item.icon.isNull() || item.checkable;
             textWidth = qMax(textWidth, fm.horizontalAdvance(item.text));
         }
         const int width = qMax(kMinWidth, textLeft() + textWidth + 28);
@@ -121,9 +125,13 @@ protected:
                 p.setBrush(QColor(0x3c, 0x8c, 0xe7));
                 p.drawRoundedRect(QRectF(r.left() + 4, r.top() + 8, 3, r.height() - 16), 1.5, 1.5);
             }
+            const QRect iconRect(14, r.top() + (kRowHeight - kIconSize) / 2, kIconSize, kIconSize);
             if (!item.icon.isNull()) {
                 p.setRenderHint(QPainter::SmoothPixmapTransform);
-                p.drawPixmap(QRect(14, r.top() + (kRowHeight - kIconSize) / 2, kIconSize, kIconSize), item.icon);
+                p.drawPixmap(iconRect, item.icon);
+            }
+            if (item.checked) {
+                paintCheckMark(p, iconRect);
             }
             p.setPen(hot ? QColor(0x1a, 0x5f, 0xb4) : QColor(0x2b, 0x35, 0x40));
             p.drawText(QRect(textLeft(), r.top(), width() - textLeft() - 12, r.height()),
@@ -236,6 +244,20 @@ protected:
 private:
     int textLeft() const { return m_hasIcons ? 14 + kIconSize + 10 : 18; }
 
+    /// A tick drawn as a path, sharp at any device pixel ratio.
+    static void paintCheckMark(QPainter& p, const QRect& box)
+    {
+        QPainterPath tick;
+        tick.moveTo(box.left() + box.width() * 0.18, box.top() + box.height() * 0.52);
+        tick.lineTo(box.left() + box.width() * 0.42, box.top() + box.height() * 0.76);
+        tick.lineTo(box.left() + box.width() * 0.84, box.top() + box.height() * 0.28);
+        p.save();
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(0x1a, 0x5f, 0xb4), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(tick);
+        p.restore();
+    }
+
     QList<MenuItem> m_items;
     std::function<void(int)> m_finished;
     int m_current = -1;
@@ -286,6 +308,26 @@ QSkinMenu::~QSkinMenu()
 void QSkinMenu::addItem(int id, const QString& text, const QString& icon)
 {
     d->items.append(MenuItem { id, text, SkinPath::pixmap(icon) });
+}
+
+void QSkinMenu::setChecked(int id, bool checked)
+{
+    for (MenuItem& item : d->items) {
+        if (item.id == id) {
+            item.checkable = true;
+            item.checked = checked;
+        }
+    }
+}
+
+bool QSkinMenu::isChecked(int id) const
+{
+    for (const MenuItem& item : std::as_const(d->items)) {
+        if (item.id == id) {
+            return item.checked;
+        }
+    }
+    return false;
 }
 
 int QSkinMenu::count() const

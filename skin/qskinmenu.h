@@ -19,6 +19,10 @@ public:
 
     /// `icon` is an image path, or empty for none.
     void addItem(int id, const QString& text, const QString& icon = QString());
+    /// Makes the entry `id` one that shows a state: a check mark in front of its text while `checked`.
+    void setChecked(int id, bool checked);
+    /// Whether the entry `id` shows its check mark.
+    bool isChecked(int id) const;
     /// Shows the menu with its top-left at the screen point (x, y); (0, 0) means at the mouse pointer.
     int pop(int x, int y);
     int count() const;

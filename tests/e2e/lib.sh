@@ -75,6 +75,24 @@ start_display()
     log "virtual display $DISPLAY"
 }
 
+# start_tray: starts a small tray host (trayer) in the bottom right corner of the screen and waits until it shows;
+# its pid in TRAY_PID. Skips the test when trayer is not installed.
+TRAY_PID=""
+start_tray()
+{
+    command -v trayer >/dev/null 2>&1 || skip "trayer is not installed (scripts/deps installs it)"
+    trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel --height 28 \
+        --SetDockType true --transparent false >"$WORK/trayer.log" 2>&1 &
+    TRAY_PID=$!
+    STARTED_PIDS+=("$TRAY_PID")
+    for _ in $(seq $((WAIT_SECONDS * 10))); do
+        [ -n "$(xdotool search --all --onlyvisible --pid "$TRAY_PID" --class trayer 2>/dev/null)" ] && return 0
+        running "$TRAY_PID" || fail "trayer ended: $(cat "$WORK/trayer.log")"
+        sleep 0.1
+    done
+    fail "the tray host showed no window"
+}
+
 # start_brisko <variable> [working directory]: starts the program in the background and stores its pid.
 start_brisko()
 {
@@ -126,6 +144,19 @@ wait_exit()
         sleep 0.1
     done
     return 1
+}
+
+# wait_for <what> <command...>: waits (up to WAIT_SECONDS) until the command succeeds, and fails the test
+# with <what> otherwise.
+wait_for()
+{
+    local what=$1
+    shift
+    for _ in $(seq $((WAIT_SECONDS * 10))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    fail "$what"
 }
 
 # dismiss <window>: presses Return in a notice window (works with or without a window manager).

@@ -5,17 +5,8 @@
 command -v trayer >/dev/null 2>&1 || skip "trayer is not installed (scripts/deps installs it)"
 start_display
 
-# A small tray host in the bottom right corner of the screen.
-trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel --height 28 \
-    --SetDockType true --transparent false >"$WORK/trayer.log" 2>&1 &
-tray_host=$!
-STARTED_PIDS+=("$tray_host")
-for _ in $(seq $((WAIT_SECONDS * 10))); do
-    [ -n "$(xdotool search --all --onlyvisible --pid "$tray_host" --class trayer 2>/dev/null)" ] && break
-    running "$tray_host" || fail "trayer ended: $(cat "$WORK/trayer.log")"
-    sleep 0.1
-done
-log "tray host pid $tray_host"
+start_tray
+log "tray host pid $TRAY_PID"
 
 start_brisko app
 w=$(wait_window "$app" "$TITLE") || fail "no window"
@@ -44,18 +35,6 @@ log "tray icon $icon (${iw}x${ih})"
 sleep 1 # let the first paint settle before clicking
 
 shown() { [ -n "$(find_window "$app" "$TITLE")" ]; }
-
-# wait_for <what> <command...>: waits (up to WAIT_SECONDS) until the command succeeds.
-wait_for()
-{
-    local what=$1
-    shift
-    for _ in $(seq $((WAIT_SECONDS * 10))); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    fail "$what"
-}
 hidden() { ! shown; }
 
 # minimise: the title bar's minimise button (24 x 24, left of the close button); a busy machine may miss the

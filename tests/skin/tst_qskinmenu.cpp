@@ -28,6 +28,7 @@ private slots:
     void opensAtTheGivenPointOnScreen();
     void placement_data();
     void placement();
+    void checkedEntryShowsAMark();
 
 private:
     QWidget* m_window = nullptr;
@@ -250,6 +251,41 @@ void TestQSkinMenu::placement()
     QFETCH(QPoint, at);
     QFETCH(QPoint, expected);
     QCOMPARE(QSkinMenu::placement(at, QSize(140, 70), QRect(0, 0, 1280, 800)), expected);
+}
+
+void TestQSkinMenu::checkedEntryShowsAMark()
+{
+    QSkinMenu menu(m_window);
+    menu.addItem(1, QStringLiteral("关于软件"));
+    menu.addItem(2, QStringLiteral("开机启动"));
+    menu.addItem(3, QStringLiteral("检查更新"));
+    menu.setChecked(1, false);
+    menu.setChecked(2, true);
+    QVERIFY(!menu.isChecked(1));
+    QVERIFY(menu.isChecked(2));
+    QVERIFY(!menu.isChecked(3));
+    // Blue pixels in front of each row's text, where icons and check marks go.
+    QList<int> marked;
+    const TestUtil::Poll poll = TestUtil::answerPopup([&marked](QWidget* popup) {
+        const QImage image = popup->grab().toImage();
+        const int rowHeight = image.height() / 3;
+        for (int row = 0; row < 3; ++row) {
+            int blue = 0;
+            for (int y = row * rowHeight; y < (row + 1) * rowHeight; ++y) {
+                for (int x = 10; x < 34; ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    blue += c.blue() - c.red() > 60 ? 1 : 0;
+                }
+            }
+            marked.append(blue);
+        }
+        QTest::keyClick(popup, Qt::Key_Escape);
+    });
+    QCOMPARE(menu.pop(100, 100), -1);
+    QCOMPARE(marked.size(), 3);
+    QCOMPARE(marked.at(0), 0);
+    QVERIFY2(marked.at(1) > 10, qPrintable(QString::number(marked.at(1))));
+    QCOMPARE(marked.at(2), 0);
 }
 
 QTEST_MAIN(TestQSkinMenu)
