@@ -147,21 +147,6 @@ QQDialog::QQDialog(QWidget* parent)
     const int W = rect().width();
     const int H = rect().height();
 
-    // Without a system tray now, one may still appear later (a panel started after us): look for it now and
-    // then, and create the icon when it is there.
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        createTrayIcon();
-    } else {
-        m_trayWatch = new QTimer(this);
-        m_trayWatch->setInterval(3000);
-        connect(m_trayWatch, &QTimer::timeout, this, [this] {
-            if (QSystemTrayIcon::isSystemTrayAvailable()) {
-                createTrayIcon();
-            }
-        });
-        m_trayWatch->start();
-    }
-
     logoLabel = new QSkinLabel(this);
     logoLabel->setObjectName(QStringLiteral("logoLabel"));
     logoLabel->setImg(QStringLiteral("Skins\\icon\\office.png"));
@@ -401,6 +386,27 @@ QPixmap QQDialog::itemIcon(int itemId)
     return Platform::fileIcon(info.file_name).pixmap(32, 32);
 }
 
+void QQDialog::watchForTray()
+{
+    // Without a system tray now, one may still appear later (a panel started after us): look for it now and
+    // then, and create the icon when it is there.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        createTrayIcon();
+        return;
+    }
+    if (m_trayIcon || m_trayWatch) {
+        return;
+    }
+    m_trayWatch = new QTimer(this);
+    m_trayWatch->setInterval(3000);
+    connect(m_trayWatch, &QTimer::timeout, this, [this] {
+        if (QSystemTrayIcon::isSystemTrayAvailable()) {
+            createTrayIcon();
+        }
+    });
+    m_trayWatch->start();
+}
+
 void QQDialog::createTrayIcon()
 {
     if (m_trayIcon) {
@@ -473,6 +479,8 @@ void QQDialog::firstPaintDone()
         std::fprintf(stderr, "brisko: window shown\n");
         std::fflush(stderr);
     }
+    // Asking for the tray is a round trip to the session bus or the X server: it waits until the window shows.
+    watchForTray();
     emit firstPainted();
     // Work that would compete with the first paint for the processor (two cores shared with the desktop) waits
     // until it is through.

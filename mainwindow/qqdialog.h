@@ -136,6 +136,7 @@ private:
     /// Icon of a file item, asked by the trees when a row without an icon is first painted.
     QPixmap itemIcon(int itemId);
     QPixmap siteIcon() const;
+    void watchForTray();
     void createTrayIcon();
     /// Starts the quick check of the catalogue file (once).
     void startCatalogueCheck();

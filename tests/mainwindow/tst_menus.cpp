@@ -156,8 +156,9 @@ private slots:
             QSKIP("no system tray here (the end-to-end tests start one)");
         }
         auto w = makeWindow();
+        // The tray is looked for once the window has painted.
+        QTRY_VERIFY(w->findChild<QSystemTrayIcon*>(QStringLiteral("trayIcon")));
         auto* icon = w->findChild<QSystemTrayIcon*>(QStringLiteral("trayIcon"));
-        QVERIFY(icon);
         QVERIFY(icon->isVisible());
         w->onMinWin();
         QVERIFY(!w->isVisible());
