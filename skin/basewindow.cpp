@@ -117,17 +117,19 @@ struct BaseWindow::Private
     QRect pressGeometry;
 
     QString ownStyleSheet;
+    bool sharedStyle = true;
 
     int busy = 0;
     bool deleteWanted = false;
     bool closedWhileBusy = false;
 };
 
-BaseWindow::BaseWindow(QWidget* parent, bool resizable, const QColor& bgColor)
+BaseWindow::BaseWindow(QWidget* parent, bool resizable, const QColor& bgColor, SharedStyle style)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , d(new Private)
 {
     d->bgColor = bgColor;
+    d->sharedStyle = style == SharedStyle::Carried;
     if (!parent) {
         setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -252,11 +254,19 @@ void BaseWindow::setStyleSheet(const QString& styleSheet)
 
 void BaseWindow::applyStyleSheet()
 {
-    QString sheet = baseStyleSheet();
+    QString sheet = d->sharedStyle ? baseStyleSheet() : QString();
     if (!d->ownStyleSheet.isEmpty()) {
         sheet += QLatin1Char('\n') + d->ownStyleSheet;
     }
+    if (sheet.isEmpty() && styleSheet().isEmpty()) {
+        return;
+    }
     QWidget::setStyleSheet(sheet);
+}
+
+const QString& BaseWindow::sharedStyleSheet()
+{
+    return baseStyleSheet();
 }
 
 QString BaseWindow::titleText() const

@@ -16,17 +16,27 @@ class QSkinButton;
 /// subclass may switch it off), but never while one of its own calls runs a nested event loop: such a call holds
 /// a BusyGuard and the deletion waits until the call has returned. A window run with exec() belongs to the caller
 /// from then on and is never freed by closing it: it may live on the caller's stack, and the caller reads its
-/// results after exec() returns. Every window carries the shared style sheet base.qss; style sheets set later are
-/// added to it.
+/// results after exec() returns. A window carries the shared style sheet base.qss unless it is made with
+/// SharedStyle::Left; style sheets set later are added to it.
 class BaseWindow : public QDialog
 {
     Q_OBJECT
 
 public:
+    /// Whether the window carries the shared style sheet. A window whose controls all paint themselves leaves it,
+    /// so that none of its children is polished through a style sheet (that polish is a large part of showing a
+    /// window); such a window gives sharedStyleSheet() to the standard controls it has.
+    enum class SharedStyle
+    {
+        Carried,
+        Left,
+    };
+
     /// `resizable` is the initial state of resizeEnable(); `bgColor` shows where no background image is.
     explicit BaseWindow(QWidget* parent = nullptr,
                         bool resizable = false,
-                        const QColor& bgColor = QColor(250, 250, 250, 255));
+                        const QColor& bgColor = QColor(250, 250, 250, 255),
+                        SharedStyle style = SharedStyle::Carried);
     ~BaseWindow() override;
 
     /// Sets the painted title and the native window title.
@@ -53,6 +63,8 @@ public:
     /// The images set by setBg()/setBg2(), null when none (or missing).
     QPixmap bgImage() const;
     QPixmap bg2Image() const;
+    /// The shared style sheet (base.qss) every window carries unless made with SharedStyle::Left.
+    static const QString& sharedStyleSheet();
     /// The images of the title bar's buttons, for reading them ahead of the first window (SkinPath::preload).
     static QStringList titleButtonImages();
     /// Which edges the point `pos` (window coordinates) resizes from, with `margin` pixels of grip;
