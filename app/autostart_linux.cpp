@@ -2,6 +2,7 @@
 #include "brisko-config.h"
 #include "desktopentry.h"
 #include "platform.h"
+#include "regularfile_linux.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,16 +76,14 @@ Entry readEntry(const QString& path)
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
         return Entry::Absent;
     }
-    // Only a regular file of sane size is read (a FIFO would block).
-    if (!S_ISREG(st.st_mode) && !(S_ISLNK(st.st_mode) && QFileInfo(path).isFile())) {
-        return Entry::DoesNotStart;
-    }
-    if (QFileInfo(path).size() > 1024 * 1024) {
+    // Only a regular file of sane size is read, without ever blocking (a FIFO in its place would).
+    QByteArray content;
+    if (!LinuxFiles::readSmallRegularFile(path, 1024 * 1024, &content)) {
         return Entry::DoesNotStart;
     }
     GKeyFile* file = g_key_file_new();
     const auto drop = qScopeGuard([file] { g_key_file_free(file); });
-    if (!g_key_file_load_from_file(file, QFile::encodeName(path).constData(), G_KEY_FILE_NONE, nullptr)
+    if (!g_key_file_load_from_data(file, content.constData(), gsize(content.size()), G_KEY_FILE_NONE, nullptr)
         || !g_key_file_has_group(file, EntryGroup)) {
         return Entry::DoesNotStart;
     }

@@ -67,10 +67,14 @@ int main(int argc, char* argv[])
         if (answer == LocalControl::Answer::NotOurs) {
             qWarning("The control socket %s belongs to another user; it was not used.", qUtf8Printable(controlPath));
         }
-        return answer == LocalControl::Answer::Done;
+        return answer;
     };
-    if (line.asksRunningCopy() && askRunningCopy()) {
-        return 0;
+    LocalControl::Answer firstAnswer = LocalControl::Answer::NoCopy;
+    if (line.asksRunningCopy()) {
+        firstAnswer = askRunningCopy();
+        if (firstAnswer == LocalControl::Answer::Done) {
+            return 0;
+        }
     }
 
     // A Wayland session runs Brisko through XWayland where it can (see SessionPlatform::choose). The choice
@@ -92,10 +96,6 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral(BRISKO_APP_ID));
     QApplication app(qtArgumentCount, qtArguments.data());
     QGuiApplication::setDesktopFileName(QStringLiteral(BRISKO_APP_ID)); // org.brisko.Brisko
-
-    // The window's images are decoded on the second core while this thread checks for a running copy, sets up
-    // the fonts and opens the catalogue. A copy that is refused only waits for the thread as it ends.
-    SkinPath::preload(QStringList { QStringLiteral("Skins/icon/default.png") } + QQDialog::startupImages());
 
     // The interface is Chinese: Qt's own buttons (the standard message boxes' "OK") speak it too.
     QTranslator qtTranslator;
@@ -137,8 +137,9 @@ int main(int argc, char* argv[])
     switch (held) {
     case SingleInstance::Outcome::RunningCopy:
         // A copy that was starting when this one first asked listens by now: it listens before it gives the
-        // gate back.
-        if (line.asksRunningCopy() && askRunningCopy()) {
+        // gate back. A copy that was there and did not answer, or is not ours, is not asked again.
+        if (line.asksRunningCopy() && firstAnswer == LocalControl::Answer::NoCopy
+            && askRunningCopy() == LocalControl::Answer::Done) {
             instance.releaseGate();
             return 0;
         }
@@ -186,6 +187,10 @@ int main(int argc, char* argv[])
                  qUtf8Printable(instance.gateProblem()));
     }
     instance.releaseGate();
+
+    // The window's images are decoded on the second core while this thread sets up the fonts and builds the
+    // window; a copy that was refused above never decodes them.
+    SkinPath::preload(QStringList { QStringLiteral("Skins/icon/default.png") } + QQDialog::startupImages());
 
     // The program lives on while its window is hidden; only an explicit quit ends it.
     QApplication::setQuitOnLastWindowClosed(false);

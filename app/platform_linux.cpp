@@ -1,4 +1,5 @@
 #include "platform.h"
+#include "regularfile_linux.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -595,6 +596,11 @@ Platform::OpenResult startFirstInstalled(const QStringList& candidates)
     return result;
 }
 } // namespace
+
+bool LinuxFiles::readSmallRegularFile(const QString& path, qint64 maxBytes, QByteArray* data)
+{
+    return readRegularFile(path, maxBytes, true, data);
+}
 
 namespace Platform
 {

@@ -124,7 +124,8 @@ bool setStartsAtLogin(bool on, QString* reason)
 {
     QSettings key(QLatin1String(RunKey), QSettings::NativeFormat);
     if (on) {
-        key.setValue(QLatin1String(RunValue), QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(executablePath())));
+        key.setValue(QLatin1String(RunValue),
+                     QStringLiteral("\"%1\" --show").arg(QDir::toNativeSeparators(executablePath())));
     } else {
         key.remove(QLatin1String(RunValue));
     }

@@ -221,6 +221,12 @@ QQDialog::QQDialog(QWidget* parent)
     iconTree->installEventFilter(this);
     siteTree = makeTree("siteTree", treeArea);
     siteTree->installEventFilter(this);
+    for (QQTree* tree : { iconTree, siteTree }) {
+        connect(tree, &QQTree::teamReadFailed, this, [] {
+            QSkinMessageBox::showMessage(
+                QStringLiteral("无法读取该分组的全部图标：目录数据库暂时无法读取。已读到的图标照常显示。"), 0);
+        });
+    }
     recentTree = makeTree("recentTree", treeArea);
     recentTree->addTeam(SingleGroup, QStringLiteral("最近打开"), 0, true);
     recentTree->setTeamHeight(SingleGroup, 0);
@@ -445,10 +451,13 @@ void QQDialog::showEvent(QShowEvent* event)
         m_catalogueWarningDue = false;
         QTimer::singleShot(0, this, &QQDialog::warnUnusableCatalogue);
     }
-    // The quick check starts once the window is painted (see paintEvent), or a moment after it is shown should it
-    // not be painted by then.
+    // The quick check and the look for a tray start once the window is painted (see paintEvent), or a moment
+    // after it is shown should it not be painted by then.
     if (!m_catalogueCheckStarted) {
-        QTimer::singleShot(1000, this, &QQDialog::startCatalogueCheck);
+        QTimer::singleShot(1000, this, [this] {
+            startCatalogueCheck();
+            watchForTray();
+        });
     }
 }
 

@@ -166,7 +166,7 @@ void SearchSession::loadSlice()
         if (!m_index->loadMore(m_db, kLoadRows)) {
             // The next search tries again; one waiting now asks the store.
             if (m_waiting) {
-                endWaiting();
+                endWaiting(false);
             }
             return;
         }
@@ -174,17 +174,18 @@ void SearchSession::loadSlice()
     if (m_index->isLoading()) {
         m_loadTimer->start(0);
     } else if (m_waiting) {
-        endWaiting();
+        endWaiting(true);
     } else if (!m_changed.empty()) {
         m_changeTimer->start(0);
     }
 }
 
-void SearchSession::endWaiting()
+void SearchSession::endWaiting(bool namesRead)
 {
-    // The names are all there (or could not be read): the search typed meanwhile runs now.
+    // The names are all there (or could not be read): the search typed meanwhile runs now. Names that could not
+    // be read are not read again all at once here: the store searches instead.
     m_waiting = false;
-    m_usesIndex = updateIndex(true);
+    m_usesIndex = namesRead && updateIndex(true);
     if (m_usesIndex) {
         beginScan(kFirstSliceNs);
     } else {

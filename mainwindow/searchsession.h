@@ -73,7 +73,7 @@ private:
     /// Starts scanning the index for the current search, the first slice now.
     void beginScan(qint64 budgetNs);
     /// Runs the current search, which waited for the names to be read.
-    void endWaiting();
+    void endWaiting(bool namesRead);
     /// Answers the current search with the store's own search.
     void searchStore();
     /// Scans positions [from, to) of the index for pinyin matches that are not listed already.

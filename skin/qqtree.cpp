@@ -790,6 +790,9 @@ struct QQTree::Private
 
     void select(int itemId)
     {
+        // A selected item takes the keyboard's cursor off any header: were the item to go later, the header the
+        // keyboard left long ago must not become the current row again.
+        cursorTeam = 0;
         selected = itemId;
         reveal(itemId);
         q->update();
@@ -954,8 +957,9 @@ struct QQTree::Private
         std::vector<int> ids;
         ids.reserve(size_t(t->live));
         t->live = 0;
-        if (teamSource) {
-            teamSource->readItemIds(t->id, ids);
+        if (teamSource && !teamSource->readItemIds(t->id, ids)) {
+            QMetaObject::invokeMethod(
+                q, [tree = q, id = t->id] { emit tree->teamReadFailed(id); }, Qt::QueuedConnection);
         }
         t->rows.reserve(ids.size());
         itemIndex.reserve(int(ids.size()));

@@ -150,6 +150,9 @@ signals:
     /// source offers a copy or a link, and something is connected to this signal; the drop action is copy (or
     /// link), never move (see takeAsReference).
     void sig_dragEvent(QDropEvent* event, int teamId, int itemId);
+    /// The items of a group could not all be read from the team source when it was first shown; the tree shows
+    /// those read. Sent from the event loop, never from inside a paint or a call on the tree.
+    void teamReadFailed(int teamId);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -113,7 +113,7 @@ private slots:
         // Only this folder stands for the system's autostart folders, whatever the machine has in /etc/xdg.
         m_configDirs = std::make_unique<TestUtil::EnvGuard>("XDG_CONFIG_DIRS", QFile::encodeName(m_system.path()));
         m_desktop = std::make_unique<TestUtil::EnvGuard>("XDG_CURRENT_DESKTOP", "GNOME");
-        IconDatabase::instance().openDatabase();
+        openCatalogue();
     }
 
     void cleanup()
