@@ -126,7 +126,8 @@ QStringList QQDialog::startupImages()
 
 QQDialog::QQDialog(QWidget* parent)
     // Every control of this window paints itself but the search edit, which takes the shared style sheet on its
-    // own: the window leaves it, so that showing the window polishes no child through a style sheet.
+    // own when it is first shown: the window leaves it, so that showing the window polishes no child through a
+    // style sheet.
     : BaseWindow(parent, false, QColor(250, 250, 250, 255), SharedStyle::Left)
     , hideHelper(nullptr)
 {
@@ -172,8 +173,6 @@ QQDialog::QQDialog(QWidget* parent)
     searchEdit = new QLineEdit(this);
     searchEdit->setObjectName(QStringLiteral("searchEdit"));
     searchEdit->setGeometry(0, 100, W - 30, 30);
-    searchEdit->setStyleSheet(BaseWindow::sharedStyleSheet()
-                              + QStringLiteral("\nQLineEdit{border-width:0;border-style:outset}"));
     searchEdit->hide();
     searchEdit->installEventFilter(this);
     connect(searchEdit, &QLineEdit::textChanged, this, &QQDialog::onSearchTextChanged);

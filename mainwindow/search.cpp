@@ -55,6 +55,12 @@ void QQDialog::onBtnSearchDel()
 void QQDialog::showSearchEdit(bool show)
 {
     if (show) {
+        if (searchEdit->styleSheet().isEmpty()) {
+            // Styled on its first showing rather than with the window: parsing the sheet is start-up time spent
+            // on a control that starts hidden.
+            searchEdit->setStyleSheet(BaseWindow::sharedStyleSheet()
+                                      + QStringLiteral("\nQLineEdit{border-width:0;border-style:outset}"));
+        }
         // The edit shows the prompt until something is typed, its text aligned with the prompt's.
         searchEdit->setPlaceholderText(searchButton->text());
         searchEdit->setTextMargins(6, 0, 2, 0);

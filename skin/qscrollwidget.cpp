@@ -88,8 +88,9 @@ QScrollWidget::QScrollWidget(QWidget* parent)
     area->setAutoFillBackground(false);
     area->viewport()->setAutoFillBackground(false);
 
+    // The bar takes its style sheet when it is first needed (see updateRange): most pages never scroll, and
+    // polishing a bar through a style sheet is start-up time spent on a control nobody sees.
     QScrollBar* bar = area->verticalScrollBar();
-    bar->setStyleSheet(barStyleSheet());
     bar->setSingleStep(kSingleStep);
     bar->setRange(0, 0);
     connect(bar, &QScrollBar::valueChanged, this, [this](int value) { scrollOffsetChanged(value); });
@@ -201,6 +202,10 @@ void QScrollWidget::updateRange()
     }
     const int page = m_scroll->viewport()->height();
     const qint64 maximum = std::clamp<qint64>(m_contentHeight - page, 0, std::numeric_limits<int>::max() - page);
+    if (maximum > 0 && bar->styleSheet().isEmpty()) {
+        // Styled before the range makes the scroll area show it, so it is laid out at its styled width at once.
+        bar->setStyleSheet(barStyleSheet());
+    }
     bar->setPageStep(std::max(page, 1));
     bar->setRange(0, static_cast<int>(maximum));
 }

@@ -705,7 +705,10 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
 
     // A file is handed to SQLite for writing only once a read-only look has shown that it is a catalogue (or a
     // database without any table, a new one), so that nothing in any other file is changed: an empty file is a
-    // new database, anything else must carry the SQLite header and the catalogue's tables.
+    // new database, anything else must carry the SQLite header and the catalogue's tables. Opening a file for
+    // writing changes it only through a rollback journal or a write-ahead log left beside it, which SQLite
+    // applies on the first read; without either, the connection below reads the content itself before anything
+    // is written, and the look through a connection of its own is left out.
     const QString leftAlone = QStringLiteral("无法使用目录数据库 %1：%2，已原样保留。");
     const QString notADatabase = leftAlone.arg(shownPath, QStringLiteral("该文件不是可读的数据库"));
     Content content = Content::Empty;
@@ -726,7 +729,9 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
             s.fail(State::NotADatabase, notADatabase);
             return;
         }
-        if (!header.isEmpty()) {
+        const bool logBeside = QFileInfo::exists(s.path + QStringLiteral("-journal"))
+            || QFileInfo::exists(s.path + QStringLiteral("-wal"));
+        if (!header.isEmpty() && logBeside) {
             const QString probeName = QStringLiteral("brisko-probe-%1").arg(++g_connectionCounter);
             QSqlError error;
             bool read = false;
