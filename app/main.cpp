@@ -199,7 +199,6 @@ int main(int argc, char* argv[])
 
     // From a pixmap: an icon made from a file name has every image plugin probe the file's contents.
     QApplication::setWindowIcon(QIcon(SkinPath::pixmap(QStringLiteral("Skins/icon/default.png"))));
-    Platform::setupIconTheme();
 
     window = new QQDialog(nullptr);
     window->show();

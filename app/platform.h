@@ -18,7 +18,7 @@ QString documentsDir();
 QString desktopDir();
 
 /// Makes file icons available where the platform names no icon theme (plain X11, Xvfb): sets an installed
-/// fallback theme. Call once after the application object exists.
+/// fallback theme. fileIcon() does it on its first call; calling it again changes nothing.
 void setupIconTheme();
 
 // Files a catalogue row or a launcher names are untrusted: they are read only when they are regular files of a

@@ -776,6 +776,10 @@ DroppedFile describeDroppedUrl(const QUrl& url)
 
 QIcon fileIcon(const QString& path)
 {
+    // The icon theme is chosen on the first lookup, not at start-up: the window shows no file icon before its
+    // groups are opened, and the choice reads the theme folders.
+    static const bool themeChosen = (setupIconTheme(), true);
+    Q_UNUSED(themeChosen);
     // Icons are cached by what decides them, so many files of a few types cost a few theme lookups.
     static QHash<QString, QIcon> cache;
 
