@@ -301,16 +301,18 @@ bool buildSchema(QSqlDatabase& db)
 /// True when the catalogue has everything buildSchema() would make. Reads only.
 bool schemaComplete(QSqlDatabase& db)
 {
-    if (!catalogueTablesExist(db)) {
-        return false;
-    }
+    return catalogueTablesExist(db) && indexesAndCountsComplete(db) && searchIndexUsable(db);
+}
+
+bool indexesAndCountsComplete(QSqlDatabase& db)
+{
     for (const char* sql : kCreateIndexes) {
         const QString name = str(sql).section(QLatin1Char(' '), 5, 5);
         if (!objectExists(db, QStringLiteral("index"), name)) {
             return false;
         }
     }
-    return countTriggersExist(db) && searchIndexUsable(db);
+    return countTriggersExist(db);
 }
 
 bool itemCountsKept(QSqlDatabase& db)

@@ -29,6 +29,11 @@ bool buildSchema(QSqlDatabase& db);
 /// True when the catalogue has everything buildSchema() would make. Reads only.
 bool schemaComplete(QSqlDatabase& db);
 
+/// True when the catalogue's indexes and its count table with the triggers that keep it are all there: what
+/// schemaComplete() looks at besides the tables and the search index, for a caller that has looked at those
+/// already. Reads only.
+bool indexesAndCountsComplete(QSqlDatabase& db);
+
 /// True when the count table (icon_item_count: team_id, ttype, items) and the triggers that keep it are all there,
 /// so that it holds the number of entries of every group and kind. Reads only.
 bool itemCountsKept(QSqlDatabase& db);

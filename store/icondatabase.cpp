@@ -838,7 +838,8 @@ void IconDatabase::openDatabaseAt(const QString& dbPath, const QString& template
 #endif
     const int version = s.schemaVersion();
     s.checkSearchIndex(version);
-    if (s.searchSetUp && schemaComplete(s.db)) {
+    // The tables were looked at above and the search index just now.
+    if (s.searchSetUp && CatalogueSchema::indexesAndCountsComplete(s.db)) {
         s.upkeepVersion = version;
     }
     s.state = State::Ok;
