@@ -1,3 +1,4 @@
+#include "gio_linux.h"
 #include "platform.h"
 #include "regularfile_linux.h"
 
@@ -20,12 +21,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-// GLib's headers use "signals" as a plain identifier, which Qt defines as a keyword macro.
-#pragma push_macro("signals")
-#undef signals
-#include <gio/gdesktopappinfo.h>
-#pragma pop_macro("signals")
 
 namespace
 {
@@ -412,7 +407,7 @@ void enterFolder(gpointer folder)
 }
 
 /// Starts an application, with `uri` (if any) as its argument.
-Platform::OpenResult launch(GAppInfo* app, const QByteArray& uri)
+Platform::OpenResult launch(const Gio::Functions& gio, GAppInfo* app, const QByteArray& uri)
 {
     GList* uris = nullptr;
     if (!uri.isEmpty()) {
@@ -420,26 +415,26 @@ Platform::OpenResult launch(GAppInfo* app, const QByteArray& uri)
     }
     GError* error = nullptr;
     gboolean started = FALSE;
-    if (G_IS_DESKTOP_APP_INFO(app)) {
+    if (gio.isDesktopAppInfo(app)) {
         // GIO's launch context cannot name a working folder: the spawned process changes to the home folder
         // itself. A launcher's own Path= is its working folder, and GIO goes there first.
         auto* desktop = reinterpret_cast<GDesktopAppInfo*>(app);
-        gchar* ownFolder = g_desktop_app_info_get_string(desktop, "Path");
+        gchar* ownFolder = gio.g_desktop_app_info_get_string(desktop, "Path");
         const bool hasOwnFolder = ownFolder && *ownFolder;
         g_free(ownFolder);
         const QByteArray home = QFile::encodeName(QDir::homePath());
-        started
-            = g_desktop_app_info_launch_uris_as_manager(desktop,
-                                                        uris,
-                                                        nullptr,
-                                                        G_SPAWN_SEARCH_PATH,
-                                                        enterFolder,
-                                                        hasOwnFolder ? nullptr : const_cast<char*>(home.constData()),
-                                                        nullptr,
-                                                        nullptr,
-                                                        &error);
+        started = gio.g_desktop_app_info_launch_uris_as_manager(desktop,
+                                                                uris,
+                                                                nullptr,
+                                                                G_SPAWN_SEARCH_PATH,
+                                                                enterFolder,
+                                                                hasOwnFolder ? nullptr
+                                                                             : const_cast<char*>(home.constData()),
+                                                                nullptr,
+                                                                nullptr,
+                                                                &error);
     } else {
-        started = g_app_info_launch_uris(app, uris, nullptr, &error);
+        started = gio.g_app_info_launch_uris(app, uris, nullptr, &error);
     }
     g_list_free(uris);
     if (started) {
@@ -481,6 +476,11 @@ Platform::OpenResult startLauncher(const Launcher& launcher)
     if (!programExists(program)) {
         return failed(QString::fromUtf8(NoProgramReason).arg(program));
     }
+    QString noGio;
+    const Gio::Functions* gio = Gio::functions(&noGio);
+    if (!gio) {
+        return failed(noGio);
+    }
     GKeyFile* keyFile = g_key_file_new();
     GDesktopAppInfo* app = nullptr;
     if (g_key_file_load_from_data(keyFile,
@@ -488,14 +488,14 @@ Platform::OpenResult startLauncher(const Launcher& launcher)
                                   static_cast<gsize>(launcher.content.size()),
                                   G_KEY_FILE_NONE,
                                   nullptr)) {
-        app = g_desktop_app_info_new_from_keyfile(keyFile);
+        app = gio->g_desktop_app_info_new_from_keyfile(keyFile);
     }
     g_key_file_unref(keyFile); // the application keeps its own reference
     if (!app) {
         return failed(QString::fromUtf8(BadLauncherReason));
     }
-    const Platform::OpenResult result = launch(reinterpret_cast<GAppInfo*>(app), QByteArray());
-    g_object_unref(app);
+    const Platform::OpenResult result = launch(*gio, reinterpret_cast<GAppInfo*>(app), QByteArray());
+    gio->g_object_unref(app);
     return result;
 }
 
@@ -503,15 +503,20 @@ Platform::OpenResult startLauncher(const Launcher& launcher)
 /// blocking on the file (GIO would read it to guess).
 Platform::OpenResult openWithDefaultApplication(const QString& path, FileKind kind, const struct stat& st)
 {
+    QString noGio;
+    const Gio::Functions* gio = Gio::functions(&noGio);
+    if (!gio) {
+        return failed(noGio);
+    }
     const QString type = mimeTypeOf(path, kind, st).name();
-    GAppInfo* app = g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE);
+    GAppInfo* app = gio->g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE);
     if (!app) {
         return failed(QString::fromUtf8(NoApplicationReason).arg(type));
     }
     gchar* uri = g_filename_to_uri(QFile::encodeName(path).constData(), nullptr, nullptr);
-    const Platform::OpenResult result = launch(app, QByteArray(uri));
+    const Platform::OpenResult result = launch(*gio, app, QByteArray(uri));
     g_free(uri);
-    g_object_unref(app);
+    gio->g_object_unref(app);
     return result;
 }
 
@@ -563,9 +568,11 @@ bool namesRealScheme(const QString& text)
     if (known.contains(scheme)) {
         return true;
     }
-    GAppInfo* handler = g_app_info_get_default_for_uri_scheme(scheme.toUtf8().constData());
+    // Without GIO no application is known to handle it; opening the address then says that GIO is missing.
+    const Gio::Functions* gio = Gio::functions(nullptr);
+    GAppInfo* handler = gio ? gio->g_app_info_get_default_for_uri_scheme(scheme.toUtf8().constData()) : nullptr;
     if (handler) {
-        g_object_unref(handler);
+        gio->g_object_unref(handler);
         return true;
     }
     return false;
@@ -856,12 +863,17 @@ OpenResult openAddress(const QString& typed)
     if (openHandler()) {
         return handled(url.toString());
     }
-    GAppInfo* app = g_app_info_get_default_for_uri_scheme(url.scheme().toUtf8().constData());
+    QString noGio;
+    const Gio::Functions* gio = Gio::functions(&noGio);
+    if (!gio) {
+        return failed(noGio);
+    }
+    GAppInfo* app = gio->g_app_info_get_default_for_uri_scheme(url.scheme().toUtf8().constData());
     if (!app) {
         return failed(QString::fromUtf8(NoSchemeHandlerReason).arg(url.scheme()));
     }
-    const OpenResult result = launch(app, url.toString(QUrl::FullyEncoded).toUtf8());
-    g_object_unref(app);
+    const OpenResult result = launch(*gio, app, url.toString(QUrl::FullyEncoded).toUtf8());
+    gio->g_object_unref(app);
     return result;
 }
 

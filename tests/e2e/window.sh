@@ -22,4 +22,8 @@ grep -aq '常用网址' "$db" || fail "$db lacks the group 常用网址 of the t
 sleep 1
 expect_running "$app" "brisko"
 [ -n "$(find_window "$app" "$TITLE")" ] || fail "the window went away"
+# GIO and GObject (with GModule, libffi, libmount, ...) are loaded the first time something is opened or
+# started, never to show the window.
+maps=$(grep -E 'lib(gio|gobject)-2\.0\.so' "/proc/$app/maps" | awk '{print $6}' | sort -u)
+[ -z "$maps" ] || fail "the shown window has GIO loaded: $maps"
 log "ok"

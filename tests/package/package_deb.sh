@@ -32,8 +32,9 @@ for name in Maintainer Section Homepage Description; do
 done
 depends=$(field Depends)
 recommends=$(field Recommends)
-# Libraries as dpkg-shlibdeps read them from the executable, and what no library link shows.
-for wanted in 'libqt6core6 (>=' 'libqt6widgets6 (>=' 'libc6 (>=' libqt6sql6-sqlite libqt6svg6 \
+# Libraries as dpkg-shlibdeps read them from the executable, and what no library link shows. GIO, loaded at run
+# time, comes with GLib's package (libglib2.0-0), which the link to GLib brings in.
+for wanted in 'libqt6core6 (>=' 'libqt6widgets6 (>=' 'libglib2.0-0 (>=' 'libc6 (>=' libqt6sql6-sqlite libqt6svg6 \
     'fonts-wqy-microhei | fonts-noto-cjk'; do
     [[ "$depends" == *"$wanted"* ]] || fail "Depends lacks '$wanted': $depends"
 done
