@@ -283,6 +283,7 @@ private:
             }
         }
         // Judged once: whatever else arrives is not read.
+        m_idle.stop();
         m_notifier->setEnabled(false);
         const QPointer<Connection> alive(this);
         const bool done = m_judge(firstLine(m_received));
