@@ -17,6 +17,20 @@ Answer ask(const QString& path, Request request)
 {
     return ask(path, request, Platform::currentUserId());
 }
+
+Answer ask(const QString& path, Request request, qint64 user)
+{
+    // Only a socket of this user is connected to: another user's (or a file of another kind) in its place is
+    // never used, whoever put it there.
+    const qint64 owner = Platform::localSocketOwner(path);
+    if (owner < 0) {
+        return Answer::NoCopy;
+    }
+    if (owner != user) {
+        return Answer::NotOurs;
+    }
+    return Protocol::exchange(path, request, user);
+}
 } // namespace LocalControl
 
 void ControlServer::setAllowedUser(qint64 uid)

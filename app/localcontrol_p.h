@@ -19,6 +19,11 @@ constexpr int AnswerMs = 5000;
 /// How long the running copy keeps a connection whose line is not complete.
 constexpr int IdleMs = 5000;
 
+/// Connects to the socket at `path`, whose file belongs to `user`; sends `request` when the process listening
+/// there is `user`'s too (NotOurs, and nothing sent, when it is not) and waits for the answer
+/// (localcontrol_unix.cpp, localcontrol_win.cpp).
+Answer exchange(const QString& path, Request request, qint64 user);
+
 /// The line that asks for `request`.
 inline QByteArray lineOf(Request request)
 {

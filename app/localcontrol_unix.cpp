@@ -187,19 +187,8 @@ QString systemError(int error)
 }
 } // namespace
 
-namespace LocalControl
+LocalControl::Answer LocalControl::Protocol::exchange(const QString& path, Request request, qint64 user)
 {
-Answer ask(const QString& path, Request request, qint64 user)
-{
-    // Only a socket of this user is connected to: another user's (or a file of another kind) in its place is
-    // never used, whoever put it there.
-    const qint64 owner = Platform::localSocketOwner(path);
-    if (owner < 0) {
-        return Answer::NoCopy;
-    }
-    if (owner != user) {
-        return Answer::NotOurs;
-    }
     sockaddr_un address;
     socklen_t length = 0;
     if (!addressOf(path, &address, &length)) {
@@ -235,7 +224,6 @@ Answer ask(const QString& path, Request request, qint64 user)
     }
     return answer == DoneLine ? Answer::Done : Answer::NoAnswer;
 }
-} // namespace LocalControl
 
 namespace
 {

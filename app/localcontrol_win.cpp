@@ -11,17 +11,8 @@
 
 using namespace LocalControl::Protocol;
 
-namespace LocalControl
+LocalControl::Answer LocalControl::Protocol::exchange(const QString& path, Request request, qint64 user)
 {
-Answer ask(const QString& path, Request request, qint64 user)
-{
-    const qint64 owner = Platform::localSocketOwner(path);
-    if (owner < 0) {
-        return Answer::NoCopy;
-    }
-    if (owner != user) {
-        return Answer::NotOurs;
-    }
     QLocalSocket socket;
     socket.connectToServer(path);
     if (!socket.waitForConnected(ConnectMs)) {
@@ -45,7 +36,6 @@ Answer ask(const QString& path, Request request, qint64 user)
     socket.abort();
     return answer == DoneLine ? Answer::Done : Answer::NoAnswer;
 }
-} // namespace LocalControl
 
 class ControlServer::Private
 {

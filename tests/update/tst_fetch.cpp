@@ -56,15 +56,7 @@ private slots:
         address = QStringLiteral("http://127.0.0.1:%1/brisko/Server.htm").arg(server.port());
     }
 
-    void init()
-    {
-        QVERIFY(server.resume());
-        server.mode = VersionServer::Mode::Answer;
-        server.status = "200 OK";
-        server.body.clear();
-        server.requests.clear();
-        server.endlessSent = 0;
-    }
+    void init() { QVERIFY(server.reset()); }
 
     void cleanup() { server.dropConnections(); }
 

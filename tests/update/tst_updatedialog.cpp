@@ -119,13 +119,7 @@ private slots:
 
     void init()
     {
-        QVERIFY(server.resume());
-        server.mode = VersionServer::Mode::Answer;
-        server.status = "200 OK";
-        server.body.clear();
-        server.requests.clear();
-        server.endlessSent = 0;
-        server.onRequest = nullptr;
+        QVERIFY(server.reset());
         QFile::remove(startLog());
     }
 

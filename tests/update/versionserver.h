@@ -62,6 +62,18 @@ public:
     }
     bool resume() { return listen(port()); }
 
+    /// Listens again where it listened, answers each request with an empty "200 OK" and forgets what it heard.
+    bool reset()
+    {
+        mode = Mode::Answer;
+        status = "200 OK";
+        body.clear();
+        requests.clear();
+        endlessSent = 0;
+        onRequest = nullptr;
+        return resume();
+    }
+
     /// The connections a client has open (one that has gone counts no more).
     int openConnections() const
     {
