@@ -53,7 +53,6 @@ ControlServer::ControlServer(QObject* parent)
     server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server, &QLocalServer::newConnection, this, [this, server] {
         while (QLocalSocket* socket = server->nextPendingConnection()) {
-            socket->setParent(this);
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             if (!admits(Platform::localPeerUser(socket->socketDescriptor()))) {
                 socket->abort();

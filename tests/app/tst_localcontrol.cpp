@@ -58,6 +58,17 @@ bool leaveDeadSocket(const QString& path)
     return bound;
 }
 
+/// How many sockets this process has open.
+int openSockets()
+{
+    int sockets = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        sockets += fd.symLinkTarget().contains(QLatin1String("socket:")) ? 1 : 0;
+    }
+    return sockets;
+}
+
 /// A plain socket of the Unix domain at `path`, for the test to play either end by hand; closed when it goes.
 class RawSocket
 {
@@ -471,7 +482,8 @@ private slots:
         RawSocket peer;
         QVERIFY(peer.connect(m_path));
         QVERIFY(peer.send("tog"));
-        QTest::qWait(50); // the connection is taken and read from
+        // The server has taken the connection: the listening socket, the test's end and the server's end.
+        QTRY_COMPARE(openSockets(), 3);
         QProcess child;
         child.start(QStringLiteral("/bin/sh"),
                     { QStringLiteral("-c"), QStringLiteral("for f in /proc/$$/fd/*; do readlink \"$f\"; done") });
