@@ -3,8 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-class QLocalSocket;
+#include <memory>
 
 /// The channel through which a start with --toggle or --show reaches the copy that runs already: a local
 /// socket in the person's own folder of the single-instance locks. Only the person's own processes talk on it:
@@ -43,7 +42,7 @@ Answer ask(const QString& path, Request request, qint64 user);
 } // namespace LocalControl
 
 /// The running copy's end of the channel: listens at the control socket and reports each request of the
-/// person's own processes with requested(), then answers it.
+/// person's own processes with requested(), then answers it. Closing (destroying) it removes its socket file.
 class ControlServer : public QObject
 {
     Q_OBJECT
@@ -68,9 +67,16 @@ signals:
     void refused();
 
 private:
-    void onNewConnection();
-    void onReadyRead(QLocalSocket* socket);
+    /// The platform's end of the socket (localcontrol_unix.cpp, localcontrol_win.cpp).
+    class Private;
 
-    QLocalServer* m_server;
+    /// Whether a connection of a process of user `peer` (-1: unknown) is heard; otherwise it is reported with
+    /// refused() and a warning, and the caller drops it unheard.
+    bool admits(qint64 peer);
+    /// Reports the request that `line` (one line, with its line end) names with requested(); false, and nothing
+    /// reported, for any other line. The caller answers done only after true.
+    bool obey(const QByteArray& line);
+
+    std::unique_ptr<Private> m_private;
     qint64 m_allowedUser;
 };

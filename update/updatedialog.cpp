@@ -9,22 +9,21 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
-
-#include <memory>
 
 namespace
 {
 #ifdef Q_OS_WIN
 const char* const UpdaterName = "Update.exe";
+const char* const FetcherName = "brisko-fetch.exe";
 #else
 const char* const UpdaterName = "Update";
+const char* const FetcherName = "brisko-fetch";
 #endif
+/// The most of the helper's reason for a failure that is kept for the log.
+constexpr qint64 MaxReasonBytes = 1024;
 
 const char* const CheckingText = "正在检测更新,请稍候.....";
 const char* const OfferText = "发现新版本,是否进行更新?";
@@ -100,6 +99,17 @@ QString UpdateDialog::updaterPath() const
     return QDir(dir).filePath(QString::fromLatin1(UpdaterName));
 }
 
+void UpdateDialog::setFetcherDir(const QString& dir)
+{
+    m_fetcherDir = dir;
+}
+
+QString UpdateDialog::fetcherPath() const
+{
+    const QString dir = m_fetcherDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_fetcherDir;
+    return QDir(dir).filePath(QString::fromLatin1(FetcherName));
+}
+
 void UpdateDialog::onBtnOk()
 {
     onCloseWin();
@@ -130,39 +140,84 @@ void UpdateDialog::onBtnUpdate()
 QString UpdateDialog::fetchText(QString url)
 {
     BusyGuard guard(this);
-    QNetworkAccessManager manager;
-    const std::unique_ptr<QNetworkReply> reply(manager.get(QNetworkRequest(QUrl(url))));
+    if (m_closed) {
+        return QString();
+    }
+    // The download runs in the helper beside the executable, so that this program links no network library.
+    // It gives up on its own after the time-out or past the size limit; this side holds it to both as well.
+    const QFileInfo program(fetcherPath());
+    if (!program.isFile() || !program.isExecutable()) {
+        qWarning("The update check cannot run %s: it is missing or not executable.",
+                 qUtf8Printable(program.filePath()));
+        return QString();
+    }
+    QProcess fetcher;
+    fetcher.setProgram(program.filePath());
+    fetcher.setArguments({ QStringLiteral("--timeout"), QString::number(qMax(1, m_timeoutMs)), url });
+    fetcher.setStandardInputFile(QProcess::nullDevice());
     QByteArray body;
+    QByteArray reason;
     bool tooLarge = false;
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
 
-    connect(&manager, &QNetworkAccessManager::finished, &loop, &QEventLoop::quit);
+    connect(&fetcher, &QProcess::finished, &loop, &QEventLoop::quit);
+    connect(&fetcher, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            loop.quit();
+        }
+    });
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    // Read as it arrives, so that a body larger than any version file is given up at once.
-    connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
-        body += reply->readAll();
+    const auto readBody = [&] {
+        body += fetcher.readAllStandardOutput();
         if (body.size() > VersionFile::MaxBodyBytes) {
             tooLarge = true;
             loop.quit();
         }
+    };
+    connect(&fetcher, &QProcess::readyReadStandardOutput, &loop, readBody);
+    connect(&fetcher, &QProcess::readyReadStandardError, &loop, [&] {
+        reason += fetcher.readAllStandardError().left(MaxReasonBytes - reason.size());
     });
 
-    if (!reply->isFinished() && !m_closed) {
-        deadline.start(m_timeoutMs);
+    deadline.start(m_timeoutMs);
+    fetcher.start();
+    if (fetcher.state() != QProcess::NotRunning && !m_closed) {
         QEventLoop* const outer = m_waiting;
         m_waiting = &loop;
         loop.exec();
         m_waiting = outer;
     }
-    const bool finished = reply->isFinished() && !tooLarge;
-    reply->disconnect(&loop);
-    if (!finished) {
-        reply->abort();
+    fetcher.disconnect(&loop);
+    if (fetcher.state() != QProcess::NotRunning) {
+        // Closed, timed out or too large: the helper is ended by its own handle.
+        fetcher.kill();
+        fetcher.waitForFinished();
+        if (!m_closed) {
+            qWarning("The update check gave up on %s: %s",
+                     qUtf8Printable(url),
+                     tooLarge ? "the answer is larger than a version file" : "no answer in time");
+        }
         return QString();
     }
-    body += reply->readAll();
+    if (fetcher.error() == QProcess::FailedToStart) {
+        qWarning("The update check cannot run %s: %s",
+                 qUtf8Printable(fetcher.program()),
+                 qUtf8Printable(fetcher.errorString()));
+        return QString();
+    }
+    readBody();
+    reason += fetcher.readAllStandardError().left(MaxReasonBytes - reason.size());
+    if (fetcher.exitStatus() != QProcess::NormalExit || fetcher.exitCode() != 0 || tooLarge) {
+        if (reason.trimmed().isEmpty()) {
+            reason = fetcher.exitStatus() != QProcess::NormalExit ? QByteArray("the helper crashed")
+                : tooLarge ? QByteArray("the answer is larger than a version file")
+                           : "the helper ended with status " + QByteArray::number(fetcher.exitCode());
+        }
+        qWarning("The update check could not fetch %s (%s)", qUtf8Printable(url), reason.trimmed().constData());
+        return QString();
+    }
     if (m_closed) {
         return QString();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "basewindow.h"
+#include "versionfile.h"
 
 #include <QString>
 
@@ -20,9 +21,10 @@ public:
     explicit UpdateDialog(QWidget* parent = nullptr);
     ~UpdateDialog() override;
 
-    /// The body of the answer to a GET of `url`, as text. Empty when no answer came within the time-out, when
-    /// the body is larger than the version file can be, when it is not UTF-8 text, or when the dialog was
-    /// closed while waiting. Waits in a nested event loop.
+    /// The body of the answer to a GET of `url`, as text, downloaded by the helper program brisko-fetch. Empty
+    /// when no answer came within the time-out, when the server answered with an error, when the body is larger
+    /// than the version file can be, when it is not UTF-8 text, when the helper is missing or cannot run, or when
+    /// the dialog was closed while waiting (the helper is then ended). Waits in a nested event loop.
     QString fetchText(QString url);
 
     /// How long a download may take in all, in milliseconds (10 s unless changed; tests shorten it).
@@ -31,6 +33,10 @@ public:
     /// The folder the updater is started from (the executable's folder unless changed; tests use their own).
     void setUpdaterDir(const QString& dir);
     QString updaterPath() const;
+    /// The folder of the download helper brisko-fetch (the executable's folder unless changed; tests use their
+    /// own).
+    void setFetcherDir(const QString& dir);
+    QString fetcherPath() const;
 
 public slots:
     void onBtnOk();
@@ -56,8 +62,9 @@ private:
     QPushButton* btnUpdate = nullptr;
     QPushButton* btnCancel = nullptr;
 
-    int m_timeoutMs = 10000;
+    int m_timeoutMs = VersionFile::FetchTimeoutMs;
     QString m_updaterDir;
+    QString m_fetcherDir;
     /// Set when the person closes the dialog; a download then in progress is given up.
     bool m_closed = false;
     /// The nested loop of a download in progress.

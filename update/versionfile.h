@@ -9,6 +9,8 @@ namespace VersionFile
 {
 /// The most bytes of a version file that are read; a longer body is no version file.
 constexpr qint64 MaxBodyBytes = 64 * 1024;
+/// How long the download of a version file may take in all, in milliseconds.
+constexpr int FetchTimeoutMs = 10000;
 
 /// The two versions a version file names; a version it does not name is empty.
 struct Versions

@@ -7,16 +7,19 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <cerrno>
 #include <memory>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 using LocalControl::Answer;
@@ -54,6 +57,79 @@ bool leaveDeadSocket(const QString& path)
     ::close(fd);
     return bound;
 }
+
+/// How many sockets this process has open.
+int openSockets()
+{
+    int sockets = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        sockets += fd.symLinkTarget().contains(QLatin1String("socket:")) ? 1 : 0;
+    }
+    return sockets;
+}
+
+/// A plain socket of the Unix domain at `path`, for the test to play either end by hand; closed when it goes.
+class RawSocket
+{
+public:
+    ~RawSocket()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    /// Binds and listens at `path`, never accepting by itself: connections wait in its queue.
+    bool listen(const QString& path)
+    {
+        return open(path) && ::bind(m_fd, address(), m_length) == 0 && ::listen(m_fd, 4) == 0;
+    }
+    /// Connects to the server at `path` (blocking; the server takes it from its queue when its loop runs).
+    bool connect(const QString& path) { return open(path) && ::connect(m_fd, address(), m_length) == 0; }
+    bool send(const QByteArray& data)
+    {
+        return ::send(m_fd, data.constData(), size_t(data.size()), MSG_NOSIGNAL) == ssize_t(data.size());
+    }
+    /// Whether the other end has closed the connection (it reads end-of-file or a reset), without waiting.
+    bool closedByPeer()
+    {
+        char byte = 0;
+        const ssize_t n = ::recv(m_fd, &byte, 1, MSG_DONTWAIT);
+        return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+    }
+    /// What the other end sent until it closed the connection (a reset ends it too).
+    QByteArray readToEnd()
+    {
+        QByteArray all;
+        char buffer[256];
+        ssize_t n = 0;
+        while ((n = ::recv(m_fd, buffer, sizeof(buffer), 0)) > 0) {
+            all.append(buffer, n);
+        }
+        return all;
+    }
+    /// Takes the next connection from the queue (blocking).
+    int accept() { return ::accept(m_fd, nullptr, nullptr); }
+
+private:
+    bool open(const QString& path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        m_address.sun_family = AF_UNIX;
+        if (name.size() >= int(sizeof(m_address.sun_path))) {
+            return false;
+        }
+        qstrncpy(m_address.sun_path, name.constData(), sizeof(m_address.sun_path));
+        m_length = sizeof(m_address);
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        return m_fd >= 0;
+    }
+    const sockaddr* address() const { return reinterpret_cast<const sockaddr*>(&m_address); }
+
+    int m_fd = -1;
+    sockaddr_un m_address = {};
+    socklen_t m_length = 0;
+};
 } // namespace
 
 class TestLocalControl : public QObject
@@ -233,6 +309,188 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(requested.size(), 0);
         QCOMPARE(refused.size(), 0);
+    }
+
+    void nonSocketsAreNeverReplaced_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("FIFO") << QStringLiteral("fifo");
+        QTest::newRow("link to a socket left by a killed copy") << QStringLiteral("link to dead socket");
+        QTest::newRow("link to nothing") << QStringLiteral("dangling link");
+    }
+
+    void nonSocketsAreNeverReplaced()
+    {
+        // Even holding the single-instance lock: only a socket file is a leftover of a copy.
+        QFETCH(QString, what);
+        const QString target = m_dir.filePath(QStringLiteral("elsewhere"));
+        if (what == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(m_path));
+        } else if (what == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(m_path).constData(), 0600), 0);
+        } else {
+            if (what == QLatin1String("link to dead socket")) {
+                QVERIFY(leaveDeadSocket(target));
+            }
+            QVERIFY(QFile::link(target, m_path));
+        }
+        struct stat before;
+        QCOMPARE(::lstat(QFile::encodeName(m_path).constData(), &before), 0);
+        {
+            ControlServer server;
+            QVERIFY(!server.listen(m_path, true));
+            QVERIFY(!server.errorString().isEmpty());
+        }
+        struct stat after;
+        QCOMPARE(::lstat(QFile::encodeName(m_path).constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mode, before.st_mode);
+        if (what == QLatin1String("link to dead socket")) {
+            QVERIFY2(Platform::localSocketOwner(target) >= 0, "the socket the link names was replaced");
+        }
+        QDir().rmdir(m_path);
+        QFile::remove(target);
+    }
+
+    void lockHolderDoesNotStealALiveSocket()
+    {
+        // A copy that holds the lock replaces a socket nothing listens at, never one another process listens at.
+        ControlServer first;
+        QVERIFY(first.listen(m_path, false));
+        {
+            ControlServer second;
+            QVERIFY(!second.listen(m_path, true));
+            QVERIFY(!second.errorString().isEmpty());
+        }
+        // The second server's end removed nothing: the first is still reached there.
+        QSignalSpy heard(&first, &ControlServer::requested);
+        QCOMPARE(askServed(m_path, Request::Show), Answer::Done);
+        QCOMPARE(heard.size(), 1);
+    }
+
+    void fileInItsPlaceIsLeftOnClose()
+    {
+        {
+            ControlServer server;
+            QVERIFY(server.listen(m_path, false));
+            QVERIFY(QFile::remove(m_path));
+            QVERIFY(TestUtil::writeFile(m_path, "someone else's"));
+        }
+        QCOMPARE(TestUtil::readFile(m_path), QByteArray("someone else's"));
+    }
+
+    void pathTooLongIsReported()
+    {
+        const QString path = m_dir.filePath(QString(200, QLatin1Char('x')));
+        ControlServer server;
+        QVERIFY(!server.listen(path, true));
+        QVERIFY2(server.errorString().contains(QLatin1String("too long")), qPrintable(server.errorString()));
+        QCOMPARE(LocalControl::ask(path, Request::Toggle), Answer::NoCopy);
+    }
+
+    void lineInPieces()
+    {
+        ControlServer server;
+        QVERIFY(server.listen(m_path, false));
+        QSignalSpy requested(&server, &ControlServer::requested);
+        RawSocket peer;
+        QVERIFY(peer.connect(m_path));
+        QVERIFY(peer.send("tog"));
+        QTest::qWait(50); // the server reads the first piece on its own
+        QCOMPARE(requested.size(), 0);
+        QVERIFY(peer.send("gle\n"));
+        QTRY_COMPARE(requested.size(), 1);
+        QCOMPARE(requested.first().first().value<Request>(), Request::Toggle);
+        QCOMPARE(peer.readToEnd(), QByteArray("done\n"));
+    }
+
+    void silentOrVanishingPeersDoNotHoldTheServer_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<bool>("leaves");
+        QTest::newRow("sends nothing") << QByteArray() << false;
+        QTest::newRow("half a line, then goes") << QByteArray("tog") << true;
+        QTest::newRow("a line longer than a request, no end") << QByteArray(63, 's') << false;
+    }
+
+    void silentOrVanishingPeersDoNotHoldTheServer()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(bool, leaves);
+        ControlServer server;
+        QVERIFY(server.listen(m_path, false));
+        QSignalSpy requested(&server, &ControlServer::requested);
+        auto peer = std::make_unique<RawSocket>();
+        QVERIFY(peer->connect(m_path));
+        QVERIFY(sent.isEmpty() || peer->send(sent));
+        if (leaves) {
+            peer.reset();
+        }
+        // Another start is heard meanwhile, and the unfinished line is never taken for a request.
+        QCOMPARE(askServed(m_path, Request::Show), Answer::Done);
+        QCOMPARE(requested.size(), 1);
+        if (peer) {
+            // The peer that never finished is let go after a while.
+            QTRY_VERIFY_WITH_TIMEOUT(peer->closedByPeer(), 60000);
+            QCOMPARE(requested.size(), 1);
+        }
+    }
+
+    void copyThatDoesNotAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("takes the line, answers something else") << QByteArray("nope\n");
+        QTest::newRow("answers more than a line may hold") << QByteArray(200, 'd');
+        QTest::newRow("closes without a word") << QByteArray();
+    }
+
+    void copyThatDoesNotAnswer()
+    {
+        QFETCH(QByteArray, answer);
+        RawSocket copy;
+        QVERIFY(copy.listen(m_path));
+        std::thread serving([&copy, &answer] {
+            const int fd = copy.accept();
+            if (fd < 0) {
+                return;
+            }
+            char line[16];
+            if (::recv(fd, line, sizeof(line), 0) > 0) {
+                ::send(fd, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL);
+            }
+            ::close(fd);
+        });
+        QCOMPARE(LocalControl::ask(m_path, Request::Toggle), Answer::NoAnswer);
+        serving.join();
+    }
+
+    void copyThatNeverAnswers()
+    {
+        // A process listens but never takes the connection: the start gives up after its wait.
+        RawSocket copy;
+        QVERIFY(copy.listen(m_path));
+        QCOMPARE(LocalControl::ask(m_path, Request::Toggle), Answer::NoAnswer);
+    }
+
+    void descriptorsAreNotInherited()
+    {
+        // A program started while the server listens and holds a connection (Brisko opens programs) inherits
+        // none of its sockets.
+        ControlServer server;
+        QVERIFY(server.listen(m_path, false));
+        RawSocket peer;
+        QVERIFY(peer.connect(m_path));
+        QVERIFY(peer.send("tog"));
+        // The server has taken the connection: the listening socket, the test's end and the server's end.
+        QTRY_COMPARE(openSockets(), 3);
+        QProcess child;
+        child.start(QStringLiteral("/bin/sh"),
+                    { QStringLiteral("-c"), QStringLiteral("for f in /proc/$$/fd/*; do readlink \"$f\"; done") });
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray open = child.readAllStandardOutput();
+        QVERIFY2(!open.contains("socket:"), open.constData());
+        QVERIFY2(open.contains("/proc/") || open.contains("pipe:"), open.constData()); // the listing itself ran
     }
 
     void garbageIsNotObeyed_data()

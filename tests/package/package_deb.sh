@@ -9,7 +9,7 @@
 BUILD=${1:?build folder}
 VERSION=${2:?version}
 APP_ID=org.brisko.Brisko
-for tool in cpack dpkg-deb dpkg dpkg-shlibdeps file desktop-file-validate appstreamcli; do
+for tool in cpack dpkg-deb dpkg dpkg-shlibdeps file readelf desktop-file-validate appstreamcli; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (scripts/deps installs it)"
 done
 
@@ -32,9 +32,10 @@ for name in Maintainer Section Homepage Description; do
 done
 depends=$(field Depends)
 recommends=$(field Recommends)
-# Libraries as dpkg-shlibdeps read them from the executable, and what no library link shows. GIO, loaded at run
-# time, comes with GLib's package (libglib2.0-0), which the link to GLib brings in.
-for wanted in 'libqt6core6 (>=' 'libqt6widgets6 (>=' 'libglib2.0-0 (>=' 'libc6 (>=' libqt6sql6-sqlite libqt6svg6 \
+# Libraries as dpkg-shlibdeps read them from the executables, and what no library link shows. GIO, loaded at run
+# time, comes with GLib's package (libglib2.0-0), which the link to GLib brings in. The network library is the
+# download helper's (brisko-fetch): the program itself links none.
+for wanted in 'libqt6core6 (>=' 'libqt6widgets6 (>=' 'libglib2.0-0 (>=' 'libqt6network6 (>=' 'libc6 (>=' libqt6sql6-sqlite libqt6svg6 \
     'fonts-wqy-microhei | fonts-noto-cjk'; do
     [[ "$depends" == *"$wanted"* ]] || fail "Depends lacks '$wanted': $depends"
 done
@@ -61,6 +62,11 @@ for size in 16 24 32 48 64 128 256; do
     [ "$w" = "$size" ] && [ "$h" = "$size" ] || fail "the ${size}x${size} icon is ${w}x${h}"
 done
 [ -x "$LIB/brisko" ] && [ ! -L "$LIB/brisko" ] || fail "the package lacks the executable /usr/lib/brisko/brisko"
+[ -x "$LIB/brisko-fetch" ] && [ ! -L "$LIB/brisko-fetch" ] \
+    || fail "the package lacks the download helper /usr/lib/brisko/brisko-fetch"
+if readelf -d "$LIB/brisko" | grep -q 'NEEDED.*libQt6Network'; then
+    fail "the packaged program links the network library"
+fi
 [ -d "$LIB/plugins" ] || fail "the package lacks /usr/lib/brisko/plugins/"
 [ -L "$ROOT/usr/bin/brisko" ] || fail "/usr/bin/brisko is not a symbolic link"
 [ "$(readlink "$ROOT/usr/bin/brisko")" = ../lib/brisko/brisko ] \

@@ -1,6 +1,7 @@
 #include "quitwatch.h"
 #include "testutil.h"
 #include "updatedialog.h"
+#include "versionserver.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,12 +10,12 @@
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
+#include <csignal>
 #include <functional>
 
 namespace
@@ -23,122 +24,6 @@ const QString CheckingText = QStringLiteral("正在检测更新,请稍候.....")
 const QString OfferText = QStringLiteral("发现新版本,是否进行更新?");
 const QString CurrentText = QStringLiteral("当前已是最新版,无需更新!");
 const QString FailedText = QStringLiteral("无法启动更新程序,\n请下载安装新版本。");
-
-/// A small HTTP server on the loopback address, in the test's own process, that answers each request the way
-/// the test asks: a body, nothing at all, a byte now and then, or more bytes than a version file can have.
-class VersionServer
-{
-public:
-    enum class Mode
-    {
-        Answer,
-        Silent,
-        Trickle,
-        Endless,
-    };
-    static constexpr qint64 EndlessSize = 64 * 1024 * 1024;
-
-    Mode mode = Mode::Answer;
-    QByteArray status = "200 OK";
-    QByteArray body;
-    QList<QByteArray> requests;
-    qint64 endlessSent = 0;
-    std::function<void()> onRequest;
-
-    VersionServer()
-    {
-        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { accept(); });
-        m_trickle.setInterval(50);
-        QObject::connect(&m_trickle, &QTimer::timeout, &m_server, [this] {
-            for (const QPointer<QTcpSocket>& socket : std::as_const(m_trickling)) {
-                if (socket) {
-                    socket->write(" ");
-                }
-            }
-        });
-    }
-
-    bool listen(quint16 port = 0) { return m_server.isListening() || m_server.listen(QHostAddress::LocalHost, port); }
-    quint16 port() const { return m_port ? m_port : m_server.serverPort(); }
-    void stopListening()
-    {
-        m_port = m_server.serverPort();
-        m_server.close();
-    }
-    bool resume() { return listen(port()); }
-
-    void dropConnections()
-    {
-        m_trickle.stop();
-        m_trickling.clear();
-        for (const QPointer<QTcpSocket>& socket : std::as_const(m_sockets)) {
-            if (socket) {
-                socket->abort();
-                socket->deleteLater();
-            }
-        }
-        m_sockets.clear();
-    }
-
-private:
-    void accept()
-    {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            m_sockets.append(socket);
-            auto request = std::make_shared<QByteArray>();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
-                const bool complete = request->contains("\r\n\r\n");
-                *request += socket->readAll();
-                if (!complete && request->contains("\r\n\r\n")) {
-                    requests.append(request->left(request->indexOf("\r\n")));
-                    respond(socket);
-                }
-            });
-        }
-    }
-
-    void respond(QTcpSocket* socket)
-    {
-        if (onRequest) {
-            onRequest();
-        }
-        switch (mode) {
-        case Mode::Answer:
-            socket->write("HTTP/1.1 " + status + "\r\nContent-Type: text/html\r\nContent-Length: "
-                          + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-            socket->disconnectFromHost();
-            break;
-        case Mode::Silent:
-            break;
-        case Mode::Trickle:
-            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n{");
-            m_trickling.append(socket);
-            m_trickle.start();
-            break;
-        case Mode::Endless:
-            socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(EndlessSize) + "\r\n\r\n");
-            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] { feed(socket); });
-            feed(socket);
-            break;
-        }
-    }
-
-    /// Keeps the endless body flowing as fast as the other side reads it.
-    void feed(QTcpSocket* socket)
-    {
-        const QByteArray chunk(64 * 1024, ' ');
-        while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size()
-               && endlessSent < EndlessSize) {
-            endlessSent += socket->write(chunk);
-        }
-    }
-
-    QTcpServer m_server;
-    quint16 m_port = 0;
-    QList<QPointer<QTcpSocket>> m_sockets;
-    QList<QPointer<QTcpSocket>> m_trickling;
-    QTimer m_trickle;
-};
 
 QString stateText(UpdateDialog* dialog)
 {
@@ -219,6 +104,7 @@ private slots:
         QApplication::setQuitOnLastWindowClosed(false);
         // The test's server is reached directly, whatever proxy the machine names.
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        bypassProxies();
         QVERIFY(server.listen());
         // The settings file of this test: installed 1.0.0915, the update address on the test's server.
         QVERIFY(TestUtil::writeFile(root.filePath(QStringLiteral("config.ocx")),
@@ -233,13 +119,7 @@ private slots:
 
     void init()
     {
-        QVERIFY(server.resume());
-        server.mode = VersionServer::Mode::Answer;
-        server.status = "200 OK";
-        server.body.clear();
-        server.requests.clear();
-        server.endlessSent = 0;
-        server.onRequest = nullptr;
+        QVERIFY(server.reset());
         QFile::remove(startLog());
     }
 
@@ -516,6 +396,109 @@ private slots:
         QCOMPARE(state, CheckingText); // no outcome for a dialog the person closed
         QTRY_VERIFY(dialog.isNull()); // freed once the check has returned
         QVERIFY(!QFile::exists(startLog()));
+    }
+
+    void helperThatFails_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("executable");
+        const QByteArray offer = literal("1.0.0900", "1.0.1001");
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("not executable") << QByteArray("#!/bin/sh\nexit 0\n") << false;
+        QTest::newRow("not a program") << QByteArray("\x7f"
+                                                     "ELF broken")
+                                       << true;
+        // A failure's output is not taken for the version file, whatever it holds.
+        QTest::newRow("fails after a version file") << "#!/bin/sh\nprintf '%s' '" + offer + "'\nexit 1\n" << true;
+        QTest::newRow("killed after a version file") << "#!/bin/sh\nprintf '%s' '" + offer + "'\nkill -9 $$\n" << true;
+        QTest::newRow("more than a version file") << QByteArray("#!/bin/sh\nhead -c 1048576 /dev/zero\n") << true;
+    }
+
+    void helperThatFails()
+    {
+        // A download helper that is missing, cannot run or fails counts as a failed download: the dialog says the
+        // program is current, and the program runs on.
+        QFETCH(QByteArray, content);
+        QFETCH(bool, executable);
+        const QString dir = root.filePath(QStringLiteral("fetcher ") + QLatin1String(QTest::currentDataTag()));
+        QDir().mkpath(dir);
+        if (!content.isEmpty()) {
+            const QString path = QDir(dir).filePath(QStringLiteral("brisko-fetch"));
+            QVERIFY(TestUtil::writeFile(path, content));
+            QVERIFY(QFile::setPermissions(
+                path, QFile::ReadOwner | QFile::WriteOwner | (executable ? QFile::ExeOwner : QFile::Permissions())));
+        }
+        server.body = literal("1.0.1000", "1.0.1001");
+        QPointer<UpdateDialog> dialog = makeDialog(updaterDir);
+        dialog->setFetcherDir(dir);
+        QCOMPARE(dialog->fetcherPath(), QDir(dir).filePath(QStringLiteral("brisko-fetch")));
+        QCOMPARE(TestUtil::quitsDuring([&] { dialog->check(); }), 0);
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(stateText(dialog), CurrentText);
+        QCOMPARE(visibleButtons(dialog), QStringList { QStringLiteral("确定") });
+        QVERIFY(server.requests.isEmpty());
+        QVERIFY(!QFile::exists(startLog()));
+    }
+
+    void helperIsEndedWithTheWait_data()
+    {
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("time-out") << false;
+        QTest::newRow("dialog closed") << true;
+    }
+
+    void helperIsEndedWithTheWait()
+    {
+        // A helper that hangs is ended by the dialog, through its own handle, when the wait ends.
+        QFETCH(bool, closed);
+        const QString dir = root.filePath(QStringLiteral("hanging fetcher"));
+        const QString pidFile = QDir(dir).filePath(QStringLiteral("pid"));
+        QDir().mkpath(dir);
+        const QString path = QDir(dir).filePath(QStringLiteral("brisko-fetch"));
+        QVERIFY(
+            TestUtil::writeFile(path, "#!/bin/sh\necho $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 600\n"));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QFile::remove(pidFile);
+        QPointer<UpdateDialog> dialog = makeDialog(updaterDir);
+        dialog->setFetcherDir(dir);
+        dialog->setTimeout(closed ? 600000 : 500);
+        bool started = false;
+        QTimer poll;
+        if (closed) {
+            connect(&poll, &QTimer::timeout, dialog, [&] {
+                if (!TestUtil::readFile(pidFile).trimmed().isEmpty()) {
+                    started = true;
+                    poll.stop();
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+                }
+            });
+            poll.start(20);
+        }
+        dialog->check();
+        const qint64 pid = TestUtil::readFile(pidFile).trimmed().toLongLong();
+        QVERIFY(pid > 0);
+        QCOMPARE(started, closed);
+        // Ended and reaped by the time the check returns.
+        QCOMPARE(::kill(pid_t(pid), 0), -1);
+        QCOMPARE(errno, ESRCH);
+        if (!closed) {
+            QCOMPARE(stateText(dialog), CurrentText);
+        }
+    }
+
+    void closingEndsTheDownload()
+    {
+        // The real helper, waiting on a server that never answers: closing the dialog ends it, and with it the
+        // connection.
+        server.mode = VersionServer::Mode::Silent;
+        QPointer<UpdateDialog> dialog = makeDialog(updaterDir);
+        dialog->setTimeout(600000);
+        server.onRequest
+            = [&] { QTimer::singleShot(0, dialog, [&] { button(dialog, QStringLiteral("确定"))->click(); }); };
+        dialog->check();
+        QCOMPARE(server.requests.size(), 1);
+        QTRY_COMPARE(server.openConnections(), 0);
     }
 };
 
