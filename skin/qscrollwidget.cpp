@@ -1,11 +1,16 @@
 #include "qscrollwidget.h"
 
+#include "skinpath.h"
+
 #include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QFile>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 #include <limits>
@@ -34,6 +39,71 @@ const QString& barStyleSheet()
     }();
     return sheet;
 }
+/// The vertical bar of a QScrollWidget. The style sheet gives its width, its track and its handle; the arrows at
+/// its ends are the skin's pictures, painted here. Named as an `image:` in the sheet, they would be read through
+/// QIcon when the bar is first styled, and reading a file by its name has every image plugin loaded to be asked
+/// whether it reads the file.
+class QSkinScrollBar : public QScrollBar
+{
+public:
+    explicit QSkinScrollBar(QWidget* parent)
+        : QScrollBar(Qt::Vertical, parent)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QScrollBar::paintEvent(event);
+        if (styleSheet().isEmpty()) {
+            return; // not styled yet, so never shown: the style draws its own arrows
+        }
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        // The part under the pointer, as the bar itself finds it for its hover (it keeps that to itself).
+        const QStyle::SubControl hovered = underMouse()
+            ? style()->hitTestComplexControl(QStyle::CC_ScrollBar, &option, mapFromGlobal(QCursor::pos()), this)
+            : QStyle::SC_None;
+        QPainter painter(this);
+        drawArrow(painter,
+                  option,
+                  QStyle::SC_ScrollBarSubLine,
+                  hovered,
+                  ":/res/image/scroll/1.png",
+                  ":/res/image/scroll/2.png");
+        drawArrow(painter,
+                  option,
+                  QStyle::SC_ScrollBarAddLine,
+                  hovered,
+                  ":/res/image/scroll/3.png",
+                  ":/res/image/scroll/4.png");
+    }
+
+private:
+    /// The arrow of the step button `control`: its picture, or its hovered picture while the pointer is on it,
+    /// fitted into the button and centred (as the sheet's `image:` would draw it).
+    void drawArrow(QPainter& painter,
+                   const QStyleOptionSlider& option,
+                   QStyle::SubControl control,
+                   QStyle::SubControl hovered,
+                   const char* normal,
+                   const char* hoveredPicture) const
+    {
+        const QRect button = style()->subControlRect(QStyle::CC_ScrollBar, &option, control, this);
+        const QPixmap picture = SkinPath::pixmap(QLatin1String(hovered == control ? hoveredPicture : normal));
+        if (button.isEmpty() || picture.isNull()) {
+            return;
+        }
+        QSize size = picture.deviceIndependentSize().toSize();
+        if (size.width() > button.width() || size.height() > button.height()) {
+            size.scale(button.size(), Qt::KeepAspectRatio); // made smaller to fit, never larger
+        }
+        QRect target(QPoint(), size);
+        target.moveCenter(button.center());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(target, picture);
+    }
+};
 } // namespace
 
 /// The scroll area of a QScrollWidget. It holds no widget of its own (so QScrollArea leaves the scroll bar
@@ -90,6 +160,7 @@ QScrollWidget::QScrollWidget(QWidget* parent)
 
     // The bar takes its style sheet when it is first needed (see updateRange): most pages never scroll, and
     // polishing a bar through a style sheet is start-up time spent on a control nobody sees.
+    area->setVerticalScrollBar(new QSkinScrollBar(area));
     QScrollBar* bar = area->verticalScrollBar();
     bar->setSingleStep(kSingleStep);
     bar->setRange(0, 0);

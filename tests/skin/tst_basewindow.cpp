@@ -330,13 +330,16 @@ void TestBaseWindow::ownStyleSheetIsAddedToBase()
 void TestBaseWindow::styleSheetsNameOnlyExistingImages_data()
 {
     QTest::addColumn<QString>("sheet");
-    QTest::newRow("base") << QStringLiteral(":/res/qss/base.qss");
-    QTest::newRow("scrollbar") << QStringLiteral(":/res/qss/scrollbar.qss");
+    QTest::addColumn<bool>("namesImages");
+    QTest::newRow("base") << QStringLiteral(":/res/qss/base.qss") << true;
+    // The bar paints its arrows itself: its sheet names no image.
+    QTest::newRow("scrollbar") << QStringLiteral(":/res/qss/scrollbar.qss") << false;
 }
 
 void TestBaseWindow::styleSheetsNameOnlyExistingImages()
 {
     QFETCH(QString, sheet);
+    QFETCH(bool, namesImages);
     QFile file(sheet);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
@@ -348,7 +351,7 @@ void TestBaseWindow::styleSheetsNameOnlyExistingImages()
         QVERIFY2(!QImage(path).isNull(), qPrintable(path));
         ++count;
     }
-    QVERIFY(count > 0);
+    QCOMPARE(count > 0, namesImages);
 }
 
 void TestBaseWindow::backgroundImages()

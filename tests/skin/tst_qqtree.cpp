@@ -133,6 +133,7 @@ private slots:
     void iconSourceAskedForPaintedRowsOnce();
     void iconsArePainted();
     void wheelScrolls();
+    void scrollBarShowsItsArrows();
     void pageFollowsItsScrollArea();
     void deletingTheTreeRemovesItsScrollArea();
     void listedRowsActAsAddedItems_data();
@@ -969,6 +970,37 @@ void TestQQTree::wheelScrolls()
     QCoreApplication::processEvents();
     QCOMPARE(bar->maximum(), 0);
     QCOMPARE(bar->value(), 0);
+}
+
+// The bar is styled when the tree first needs it, and paints the skin's arrow pictures at its ends itself.
+void TestQQTree::scrollBarShowsItsArrows()
+{
+    QScrollBar* bar = m_tree->getScroll()->verticalScrollBar();
+    QVERIFY(!bar->isVisible());
+    m_tree->addTeam(1, QStringLiteral("Many"), 0, true);
+    for (int id = 1; id <= 100; ++id) {
+        m_tree->addItem(id, 1, QStringLiteral("Item %1").arg(id), QPixmap());
+    }
+    QCoreApplication::processEvents();
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(bar->width(), 8);
+
+    const QImage image = bar->grab().toImage();
+    const int h = image.height();
+    // The track just above the lower arrow is bare (the handle is at the top): the arrows differ from it.
+    const int track = qGray(image.pixel(image.width() / 2, h - 12));
+    const auto drawnIn = [&](int top) {
+        for (int y = top; y < top + 9; ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (std::abs(qGray(image.pixel(x, y)) - track) > 40) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    QVERIFY(drawnIn(0));
+    QVERIFY(drawnIn(h - 9));
 }
 
 void TestQQTree::pageFollowsItsScrollArea()
