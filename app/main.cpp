@@ -10,14 +10,17 @@
 #include "skinpath.h"
 #include "startupnotice.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QProcessEnvironment>
 #include <QScopeGuard>
+#include <QThread>
 #include <QTranslator>
 
 #include <cstdio>
@@ -188,13 +191,25 @@ int main(int argc, char* argv[])
     }
     instance.releaseGate();
 
-    // The window's images are decoded on the second core while this thread sets up the fonts and builds the
-    // window; a copy that was refused above never decodes them.
+    // The list of installed fonts is read on a thread of its own (QFontDatabase may be used from any thread), and
+    // the window's images on another, while this thread connects the accessibility bridge below and builds the
+    // window; a copy that was refused above does neither.
+    QThread* fontList = QThread::create([] { QFontDatabase::families(); });
+    fontList->setObjectName(QStringLiteral("font list"));
+    fontList->start();
+    const auto joinFontList = qScopeGuard([fontList] {
+        fontList->wait();
+        delete fontList;
+    });
     SkinPath::preload(QStringList { QStringLiteral("Skins/icon/default.png") } + QQDialog::startupImages());
 
     // The program lives on while its window is hidden; only an explicit quit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The accessibility bridge is made on the first question to it, which the window's first control asks. Made
+    // now, its wait for the session bus (several milliseconds, with this thread idle) is spent while the font
+    // list is read; the application font needs that list.
+    QAccessible::isActive();
     QApplication::setFont(QSkinFun::appFont());
 
     // From a pixmap: an icon made from a file name has every image plugin probe the file's contents.

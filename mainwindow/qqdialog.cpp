@@ -496,8 +496,14 @@ void QQDialog::firstPaintDone()
     // Work that would compete with the first paint for the processor (two cores shared with the desktop) waits
     // until it is through.
     startCatalogueCheck();
-    // The icon theme and the MIME database are read on their first use: have that done before a group opens.
-    QTimer::singleShot(0, this, [] { Platform::fileIcon(QStringLiteral("/nonexistent/brisko.txt")).pixmap(32, 32); });
+    // The icon theme and the MIME database are read on their first use, and the pages' scroll bars styled on
+    // theirs: have that done before a group opens.
+    QTimer::singleShot(0, this, [this] {
+        Platform::fileIcon(QStringLiteral("/nonexistent/brisko.txt")).pixmap(32, 32);
+        for (QQTree* tree : { iconTree, siteTree, recentTree, searchTree }) {
+            tree->styleScrollBar();
+        }
+    });
 }
 
 void QQDialog::changeEvent(QEvent* event)

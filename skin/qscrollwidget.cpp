@@ -265,6 +265,14 @@ void QScrollWidget::scrollOffsetChanged(int)
     update();
 }
 
+void QScrollWidget::styleScrollBar()
+{
+    QScrollBar* bar = verticalBar();
+    if (bar && bar->styleSheet().isEmpty()) {
+        bar->setStyleSheet(barStyleSheet());
+    }
+}
+
 void QScrollWidget::updateRange()
 {
     QScrollBar* bar = verticalBar();
@@ -273,9 +281,9 @@ void QScrollWidget::updateRange()
     }
     const int page = m_scroll->viewport()->height();
     const qint64 maximum = std::clamp<qint64>(m_contentHeight - page, 0, std::numeric_limits<int>::max() - page);
-    if (maximum > 0 && bar->styleSheet().isEmpty()) {
+    if (maximum > 0) {
         // Styled before the range makes the scroll area show it, so it is laid out at its styled width at once.
-        bar->setStyleSheet(barStyleSheet());
+        styleScrollBar();
     }
     bar->setPageStep(std::max(page, 1));
     bar->setRange(0, static_cast<int>(maximum));

@@ -28,6 +28,9 @@ public:
     void hide();
     /// The page's scroll area (a child of the parent window).
     QScrollArea* getScroll() const;
+    /// Gives the scroll bar its style sheet now. The bar takes it anyway before it first shows; a window calls
+    /// this when it is idle, so that the page that first scrolls does not wait for it.
+    void styleScrollBar();
 
 protected:
     /// Height of the whole content in pixels; sets the scroll bar's range.
