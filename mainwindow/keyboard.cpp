@@ -69,10 +69,8 @@ bool QQDialog::switchTabKey(const QKeyEvent* event)
         focus->clearFocus();
     }
     tabBar->selectItem(next);
-    if (QWidget* page = tabBar->page(next)) {
-        if (auto* tree = page->findChild<QQTree*>()) {
-            tree->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
-        }
+    if (QQTree* tree = pageTree(next)) {
+        tree->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
     }
     return true;
 }

@@ -339,8 +339,9 @@ void QQDialog::fillTrees()
     IconDatabase& db = IconDatabase::instance();
     iconTree->setTeamSource(std::make_shared<CatalogueGroups>(db, en_team_icon));
     siteTree->setTeamSource(std::make_shared<CatalogueGroups>(db, en_team_site));
-    addGroups(iconTree, en_team_icon, {});
-    addGroups(siteTree, en_team_site, {});
+    const TeamCounts counts = readTeamCounts();
+    addGroups(iconTree, en_team_icon, {}, counts);
+    addGroups(siteTree, en_team_site, {}, counts);
 
     // Without icons: the tree asks for them when the recent page is first painted.
     QList<IconItemInfo> items;
@@ -352,20 +353,28 @@ void QQDialog::fillTrees()
     }
 }
 
-void QQDialog::addGroups(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open)
+QQTree* QQDialog::pageTree(int index) const
+{
+    QWidget* page = tabBar->page(index);
+    return page ? page->findChild<QQTree*>() : nullptr;
+}
+
+QQDialog::TeamCounts QQDialog::readTeamCounts()
+{
+    TeamCounts counts;
+    database.readTeamItemCounts(
+        [&counts](int teamId, int ttype, int count) { counts.insert(qMakePair(teamId, ttype), count); });
+    return counts;
+}
+
+void QQDialog::addGroups(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open, const TeamCounts& counts)
 {
     // The groups come with their item counts only: a group's items are read from the catalogue when it is first
     // opened (or an item is added to it), so showing the groups costs the same however many items they hold.
-    QHash<int, int> counts;
-    database.readTeamItemCounts([&counts, type](int teamId, int ttype, int count) {
-        if (ttype == type) {
-            counts.insert(teamId, count);
-        }
-    });
     QList<TeamInfo> teams;
     database.getTeamsByType(teams, type);
     for (const TeamInfo& team : std::as_const(teams)) {
-        tree->addTeamUnread(team.id, team.name, counts.value(team.id));
+        tree->addTeamUnread(team.id, team.name, counts.value(qMakePair(team.id, int(type))));
         if (open.value(team.id, false)) {
             tree->setTeamOpen(team.id, true);
         }

@@ -128,10 +128,15 @@ private:
     void reportSaveFailure();
 
     // Construction, opening and dropping (qqdialog.cpp)
+    /// The tree of the page that tab `index` shows; nullptr when it shows none.
+    QQTree* pageTree(int index) const;
     void fillTrees();
-    /// Adds to `tree` the groups of that kind as the catalogue holds them, each with its item count (the items are
-    /// read when a group first opens); groups named in `open` are opened.
-    void addGroups(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open);
+    /// The item count of every group, by group id and kind, as the catalogue keeps them.
+    using TeamCounts = QHash<QPair<int, int>, int>;
+    TeamCounts readTeamCounts();
+    /// Adds to `tree` the groups of that kind as the catalogue holds them, each with its count from `counts` (the
+    /// items are read when a group first opens); groups named in `open` are opened.
+    void addGroups(QQTree* tree, tb_en_team_type type, const QHash<int, bool>& open, const TeamCounts& counts);
     void openItem(int teamid, int itemid);
     /// Icon of a file item, asked by the trees when a row without an icon is first painted.
     QPixmap itemIcon(int itemId);

@@ -45,10 +45,8 @@ void QQDialog::onBtnSearchDel()
     showSearchEdit(false);
     showSearchResult(false);
     // The keyboard goes back to the page the tabs show, now that it is shown again.
-    if (QWidget* page = tabBar->page(tabBar->currentItem())) {
-        if (auto* tree = page->findChild<QQTree*>()) {
-            tree->setFocus(Qt::OtherFocusReason);
-        }
+    if (QQTree* tree = pageTree(tabBar->currentItem())) {
+        tree->setFocus(Qt::OtherFocusReason);
     }
 }
 

@@ -354,7 +354,7 @@ void QQDialog::showCatalogue(QQTree* tree, tb_en_team_type type, const QHash<int
     for (const int id : tree->teamIds()) {
         tree->delTeam(id);
     }
-    addGroups(tree, type, open);
+    addGroups(tree, type, open, readTeamCounts());
 }
 
 void QQDialog::placeDialog(QWidget* dialog) const

@@ -64,19 +64,15 @@ protected:
         const QStyle::SubControl hovered = underMouse()
             ? style()->hitTestComplexControl(QStyle::CC_ScrollBar, &option, mapFromGlobal(QCursor::pos()), this)
             : QStyle::SC_None;
+        if (m_pictures[0].isNull()) {
+            // Read once, as the skin's buttons read theirs.
+            for (int i = 0; i < 4; ++i) {
+                m_pictures[i] = SkinPath::pixmap(QStringLiteral(":/res/image/scroll/%1.png").arg(i + 1));
+            }
+        }
         QPainter painter(this);
-        drawArrow(painter,
-                  option,
-                  QStyle::SC_ScrollBarSubLine,
-                  hovered,
-                  ":/res/image/scroll/1.png",
-                  ":/res/image/scroll/2.png");
-        drawArrow(painter,
-                  option,
-                  QStyle::SC_ScrollBarAddLine,
-                  hovered,
-                  ":/res/image/scroll/3.png",
-                  ":/res/image/scroll/4.png");
+        drawArrow(painter, option, QStyle::SC_ScrollBarSubLine, hovered, m_pictures[0], m_pictures[1]);
+        drawArrow(painter, option, QStyle::SC_ScrollBarAddLine, hovered, m_pictures[2], m_pictures[3]);
     }
 
 private:
@@ -86,11 +82,11 @@ private:
                    const QStyleOptionSlider& option,
                    QStyle::SubControl control,
                    QStyle::SubControl hovered,
-                   const char* normal,
-                   const char* hoveredPicture) const
+                   const QPixmap& normal,
+                   const QPixmap& hoveredPicture) const
     {
         const QRect button = style()->subControlRect(QStyle::CC_ScrollBar, &option, control, this);
-        const QPixmap picture = SkinPath::pixmap(QLatin1String(hovered == control ? hoveredPicture : normal));
+        const QPixmap& picture = hovered == control ? hoveredPicture : normal;
         if (button.isEmpty() || picture.isNull()) {
             return;
         }
@@ -103,6 +99,9 @@ private:
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawPixmap(target, picture);
     }
+
+    /// The arrows: up, up hovered, down, down hovered.
+    QPixmap m_pictures[4];
 };
 } // namespace
 
