@@ -168,6 +168,33 @@ bool sendAll(int fd, const QByteArray& data, const QDeadlineTimer& deadline)
     return true;
 }
 
+enum class LineRead
+{
+    Complete, ///< a line is ready to be judged (lineComplete)
+    Pending, ///< nothing more to read yet: wait for the socket, then read again
+    Ended, ///< the peer closed the connection, or it failed, before the line was complete
+};
+
+/// Reads from the non-blocking socket `fd` into `received` until its line is complete, never past
+/// MaxLineBytes in all, without waiting.
+LineRead readLine(int fd, QByteArray* received)
+{
+    while (!lineComplete(*received)) {
+        char buffer[MaxLineBytes];
+        const ssize_t n = ::recv(fd, buffer, size_t(MaxLineBytes - received->size()), 0);
+        if (n > 0) {
+            received->append(buffer, n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return LineRead::Pending;
+        } else {
+            return LineRead::Ended;
+        }
+    }
+    return LineRead::Complete;
+}
+
 /// Whether nothing listens at the socket file `address` names: a connection to it is refused (a socket file left
 /// by a process that ended), or the file has gone meanwhile. Anything else, a listener that is only busy too,
 /// counts as a live socket.
@@ -207,21 +234,7 @@ LocalControl::Answer LocalControl::Protocol::exchange(const QString& path, Reque
     }
     QByteArray answer;
     const QDeadlineTimer deadline(AnswerMs);
-    while (!answer.contains('\n') && answer.size() < MaxLineBytes) {
-        char buffer[MaxLineBytes];
-        const ssize_t n = ::recv(connection.get(), buffer, size_t(MaxLineBytes - answer.size()), 0);
-        if (n > 0) {
-            answer.append(buffer, n);
-        } else if (n == 0) {
-            break; // the running copy closed the connection
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (!waitFor(connection.get(), POLLIN, deadline)) {
-                break;
-            }
-        } else if (errno != EINTR) {
-            break;
-        }
-    }
+    while (readLine(connection.get(), &answer) == LineRead::Pending && waitFor(connection.get(), POLLIN, deadline)) { }
     return answer == DoneLine ? Answer::Done : Answer::NoAnswer;
 }
 
@@ -246,29 +259,17 @@ public:
         m_idle.start(IdleMs);
     }
 
-    ~Connection() override
-    {
-        // The notifier goes before its descriptor is closed.
-        m_notifier.reset();
-        m_fd.reset();
-    }
-
 private:
     void read()
     {
-        while (!lineComplete(m_received)) {
-            char buffer[MaxLineBytes];
-            const ssize_t n = ::recv(m_fd.get(), buffer, size_t(MaxLineBytes - m_received.size()), 0);
-            if (n > 0) {
-                m_received.append(buffer, n);
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                return; // the line is not complete yet
-            } else {
-                finish(); // the peer went away (or the connection failed) before its line was complete
-                return;
-            }
+        switch (readLine(m_fd.get(), &m_received)) {
+        case LineRead::Pending:
+            return; // the line is not complete yet
+        case LineRead::Ended:
+            finish(); // the peer went away (or the connection failed) before its line was complete
+            return;
+        case LineRead::Complete:
+            break;
         }
         // Judged once: whatever else arrives is not read.
         m_idle.stop();
@@ -292,6 +293,7 @@ private:
         deleteLater();
     }
 
+    // Declared after the descriptor, the notifier is destroyed before the descriptor is closed.
     Descriptor m_fd;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::function<bool(const QByteArray&)> m_judge;

@@ -27,7 +27,7 @@ LocalControl::Answer LocalControl::Protocol::exchange(const QString& path, Reque
         return Answer::NoAnswer;
     }
     QByteArray answer;
-    while (!answer.contains('\n') && answer.size() < MaxLineBytes) {
+    while (!lineComplete(answer)) {
         if (!socket.waitForReadyRead(AnswerMs)) {
             break;
         }

@@ -24,6 +24,7 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 int main(int argc, char* argv[])
@@ -194,14 +195,12 @@ int main(int argc, char* argv[])
     // The list of installed fonts is read on a thread of its own (QFontDatabase may be used from any thread), and
     // the window's images on another, while this thread connects the accessibility bridge below and builds the
     // window; a copy that was refused above does neither.
-    QThread* fontList = QThread::create([] { QFontDatabase::families(); });
+    const std::unique_ptr<QThread> fontList(QThread::create([] { QFontDatabase::families(); }));
     fontList->setObjectName(QStringLiteral("font list"));
     fontList->start();
-    const auto joinFontList = qScopeGuard([fontList] {
-        fontList->wait();
-        delete fontList;
-    });
-    SkinPath::preload(QStringList { QStringLiteral("Skins/icon/default.png") } + QQDialog::startupImages());
+    const auto joinFontList = qScopeGuard([&fontList] { fontList->wait(); });
+    const QString windowIcon = QStringLiteral("Skins/icon/default.png");
+    SkinPath::preload(QStringList { windowIcon } + QQDialog::startupImages());
 
     // The program lives on while its window is hidden; only an explicit quit ends it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -213,7 +212,7 @@ int main(int argc, char* argv[])
     QApplication::setFont(QSkinFun::appFont());
 
     // From a pixmap: an icon made from a file name has every image plugin probe the file's contents.
-    QApplication::setWindowIcon(QIcon(SkinPath::pixmap(QStringLiteral("Skins/icon/default.png"))));
+    QApplication::setWindowIcon(QIcon(SkinPath::pixmap(windowIcon)));
 
     window = new QQDialog(nullptr);
     window->show();

@@ -64,6 +64,16 @@ Platform::OpenResult handled(const QString& target)
     return openHandler()(target) ? opened() : failed(QString::fromUtf8(HandlerFailedReason));
 }
 
+/// What `use` makes of an open with GIO's functions (never null), or the open failed with the reason GIO could
+/// not be loaded.
+template <typename Use>
+Platform::OpenResult withGio(Use use)
+{
+    QString noGio;
+    const Gio::Functions* gio = Gio::functions(&noGio);
+    return gio ? use(gio) : failed(noGio);
+}
+
 enum class FileKind
 {
     Missing,
@@ -476,48 +486,42 @@ Platform::OpenResult startLauncher(const Launcher& launcher)
     if (!programExists(program)) {
         return failed(QString::fromUtf8(NoProgramReason).arg(program));
     }
-    QString noGio;
-    const Gio::Functions* gio = Gio::functions(&noGio);
-    if (!gio) {
-        return failed(noGio);
-    }
-    GKeyFile* keyFile = g_key_file_new();
-    GDesktopAppInfo* app = nullptr;
-    if (g_key_file_load_from_data(keyFile,
-                                  launcher.content.constData(),
-                                  static_cast<gsize>(launcher.content.size()),
-                                  G_KEY_FILE_NONE,
-                                  nullptr)) {
-        app = gio->g_desktop_app_info_new_from_keyfile(keyFile);
-    }
-    g_key_file_unref(keyFile); // the application keeps its own reference
-    if (!app) {
-        return failed(QString::fromUtf8(BadLauncherReason));
-    }
-    const Platform::OpenResult result = launch(*gio, reinterpret_cast<GAppInfo*>(app), QByteArray());
-    gio->g_object_unref(app);
-    return result;
+    return withGio([&](const Gio::Functions* gio) {
+        GKeyFile* keyFile = g_key_file_new();
+        GDesktopAppInfo* app = nullptr;
+        if (g_key_file_load_from_data(keyFile,
+                                      launcher.content.constData(),
+                                      static_cast<gsize>(launcher.content.size()),
+                                      G_KEY_FILE_NONE,
+                                      nullptr)) {
+            app = gio->g_desktop_app_info_new_from_keyfile(keyFile);
+        }
+        g_key_file_unref(keyFile); // the application keeps its own reference
+        if (!app) {
+            return failed(QString::fromUtf8(BadLauncherReason));
+        }
+        const Platform::OpenResult result = launch(*gio, reinterpret_cast<GAppInfo*>(app), QByteArray());
+        gio->g_object_unref(app);
+        return result;
+    });
 }
 
 /// Opens a file or folder with the desktop's default application for its type; the type is found without
 /// blocking on the file (GIO would read it to guess).
 Platform::OpenResult openWithDefaultApplication(const QString& path, FileKind kind, const struct stat& st)
 {
-    QString noGio;
-    const Gio::Functions* gio = Gio::functions(&noGio);
-    if (!gio) {
-        return failed(noGio);
-    }
-    const QString type = mimeTypeOf(path, kind, st).name();
-    GAppInfo* app = gio->g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE);
-    if (!app) {
-        return failed(QString::fromUtf8(NoApplicationReason).arg(type));
-    }
-    gchar* uri = g_filename_to_uri(QFile::encodeName(path).constData(), nullptr, nullptr);
-    const Platform::OpenResult result = launch(*gio, app, QByteArray(uri));
-    g_free(uri);
-    gio->g_object_unref(app);
-    return result;
+    return withGio([&](const Gio::Functions* gio) {
+        const QString type = mimeTypeOf(path, kind, st).name();
+        GAppInfo* app = gio->g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE);
+        if (!app) {
+            return failed(QString::fromUtf8(NoApplicationReason).arg(type));
+        }
+        gchar* uri = g_filename_to_uri(QFile::encodeName(path).constData(), nullptr, nullptr);
+        const Platform::OpenResult result = launch(*gio, app, QByteArray(uri));
+        g_free(uri);
+        gio->g_object_unref(app);
+        return result;
+    });
 }
 
 /// Opens a local path: a trusted launcher starts, an untrusted one is refused, anything else opens with its
@@ -863,18 +867,15 @@ OpenResult openAddress(const QString& typed)
     if (openHandler()) {
         return handled(url.toString());
     }
-    QString noGio;
-    const Gio::Functions* gio = Gio::functions(&noGio);
-    if (!gio) {
-        return failed(noGio);
-    }
-    GAppInfo* app = gio->g_app_info_get_default_for_uri_scheme(url.scheme().toUtf8().constData());
-    if (!app) {
-        return failed(QString::fromUtf8(NoSchemeHandlerReason).arg(url.scheme()));
-    }
-    const OpenResult result = launch(*gio, app, url.toString(QUrl::FullyEncoded).toUtf8());
-    gio->g_object_unref(app);
-    return result;
+    return withGio([&](const Gio::Functions* gio) {
+        GAppInfo* app = gio->g_app_info_get_default_for_uri_scheme(url.scheme().toUtf8().constData());
+        if (!app) {
+            return failed(QString::fromUtf8(NoSchemeHandlerReason).arg(url.scheme()));
+        }
+        const OpenResult result = launch(*gio, app, url.toString(QUrl::FullyEncoded).toUtf8());
+        gio->g_object_unref(app);
+        return result;
+    });
 }
 
 OpenResult openUrl(const QUrl& url)

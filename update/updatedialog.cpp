@@ -29,6 +29,13 @@ const char* const CheckingText = "正在检测更新,请稍候.....";
 const char* const OfferText = "发现新版本,是否进行更新?";
 const char* const CurrentText = "当前已是最新版,无需更新!";
 const char* const UpdaterFailedText = "无法启动更新程序,\n请下载安装新版本。";
+
+/// The program `name` in `dirOverride`, or beside this executable when no folder is set.
+QString besideExecutable(const QString& dirOverride, const char* name)
+{
+    const QString dir = dirOverride.isEmpty() ? QCoreApplication::applicationDirPath() : dirOverride;
+    return QDir(dir).filePath(QString::fromLatin1(name));
+}
 } // namespace
 
 UpdateDialog::UpdateDialog(QWidget* parent)
@@ -95,8 +102,7 @@ void UpdateDialog::setUpdaterDir(const QString& dir)
 
 QString UpdateDialog::updaterPath() const
 {
-    const QString dir = m_updaterDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_updaterDir;
-    return QDir(dir).filePath(QString::fromLatin1(UpdaterName));
+    return besideExecutable(m_updaterDir, UpdaterName);
 }
 
 void UpdateDialog::setFetcherDir(const QString& dir)
@@ -106,8 +112,7 @@ void UpdateDialog::setFetcherDir(const QString& dir)
 
 QString UpdateDialog::fetcherPath() const
 {
-    const QString dir = m_fetcherDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_fetcherDir;
-    return QDir(dir).filePath(QString::fromLatin1(FetcherName));
+    return besideExecutable(m_fetcherDir, FetcherName);
 }
 
 void UpdateDialog::onBtnOk()
@@ -145,14 +150,9 @@ QString UpdateDialog::fetchText(QString url)
     }
     // The download runs in the helper beside the executable, so that this program links no network library.
     // It gives up on its own after the time-out or past the size limit; this side holds it to both as well.
-    const QFileInfo program(fetcherPath());
-    if (!program.isFile() || !program.isExecutable()) {
-        qWarning("The update check cannot run %s: it is missing or not executable.",
-                 qUtf8Printable(program.filePath()));
-        return QString();
-    }
+    // A helper that is missing or cannot run fails to start, which is reported below.
     QProcess fetcher;
-    fetcher.setProgram(program.filePath());
+    fetcher.setProgram(fetcherPath());
     fetcher.setArguments({ QStringLiteral("--timeout"), QString::number(qMax(1, m_timeoutMs)), url });
     fetcher.setStandardInputFile(QProcess::nullDevice());
     QByteArray body;
@@ -177,9 +177,8 @@ QString UpdateDialog::fetchText(QString url)
         }
     };
     connect(&fetcher, &QProcess::readyReadStandardOutput, &loop, readBody);
-    connect(&fetcher, &QProcess::readyReadStandardError, &loop, [&] {
-        reason += fetcher.readAllStandardError().left(MaxReasonBytes - reason.size());
-    });
+    const auto readReason = [&] { reason += fetcher.readAllStandardError().left(MaxReasonBytes - reason.size()); };
+    connect(&fetcher, &QProcess::readyReadStandardError, &loop, readReason);
 
     deadline.start(m_timeoutMs);
     fetcher.start();
@@ -208,7 +207,7 @@ QString UpdateDialog::fetchText(QString url)
         return QString();
     }
     readBody();
-    reason += fetcher.readAllStandardError().left(MaxReasonBytes - reason.size());
+    readReason();
     if (fetcher.exitStatus() != QProcess::NormalExit || fetcher.exitCode() != 0 || tooLarge) {
         if (reason.trimmed().isEmpty()) {
             reason = fetcher.exitStatus() != QProcess::NormalExit ? QByteArray("the helper crashed")
