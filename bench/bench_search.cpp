@@ -23,7 +23,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <memory>
 
@@ -90,7 +89,10 @@ int runSearch(int count)
     const QString tag = count >= 100000 ? QStringLiteral("100k") : QStringLiteral("10k");
     auto window = std::make_unique<QQDialog>();
     window->show();
-    Bench::waitFirstPaint(window.get());
+    if (!Bench::waitFirstPaint(window.get())) {
+        std::fprintf(stderr, "the window never painted\n");
+        return 1;
+    }
     Bench::idle(200);
     auto* edit = window->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
     auto* list = window->findChild<QQTree*>(QStringLiteral("searchTree"));
@@ -135,23 +137,23 @@ int runSearch(int count)
             Bench::idle(50);
             const QString text = QString::fromUtf8(word.text);
             for (int i = 0; i < text.size(); ++i) {
-                watch.listPaintedAt = -1;
+                watch.partPaintedAt = -1;
                 settledAt = -1;
                 const double t0 = Bench::nowMs();
                 const double cpu0 = Bench::threadCpuMs();
                 postCharacter(edit, text.at(i));
-                while ((watch.listPaintedAt < 0 || settledAt < 0 || edit->text() != text.left(i + 1))
+                while ((watch.partPaintedAt < 0 || settledAt < 0 || edit->text() != text.left(i + 1))
                        && Bench::nowMs() - t0 < 10000) {
                     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
                 }
-                if (watch.listPaintedAt < 0 || settledAt < 0) {
+                if (watch.partPaintedAt < 0 || settledAt < 0) {
                     std::fprintf(stderr, "the key %d of %s was never shown\n", i + 1, word.tag);
                     return 1;
                 }
                 const QString key = QStringLiteral("%1_%2").arg(QString::fromLatin1(word.tag)).arg(i + 1);
-                firstPaint[key].push_back(watch.listPaintedAt - t0);
-                firstPaintCpu[key].push_back(watch.listPaintedCpu - cpu0);
-                settled[key].push_back(std::max(settledAt, watch.listPaintedAt) - t0);
+                firstPaint[key].push_back(watch.partPaintedAt - t0);
+                firstPaintCpu[key].push_back(watch.partPaintedCpu - cpu0);
+                settled[key].push_back(std::max(settledAt, watch.partPaintedAt) - t0);
                 // A person types a few keys a second at most.
                 Bench::idle(30);
             }
@@ -210,8 +212,13 @@ int runSearch(int count)
         }
         Bench::idle(200);
         auto* tree = fresh.findChild<QQTree*>(QStringLiteral("iconTree"));
+        auto* results = fresh.findChild<QQTree*>(QStringLiteral("searchTree"));
+        if (!tree || !results) {
+            std::fprintf(stderr, "no item tree or result list\n");
+            return 1;
+        }
         tree->setFocus();
-        Bench::PaintWatch typed(&fresh, fresh.findChild<QQTree*>(QStringLiteral("searchTree")));
+        Bench::PaintWatch typed(&fresh, results);
         const double t0 = Bench::nowMs();
         QCoreApplication::postEvent(tree,
                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_W, Qt::NoModifier, QStringLiteral("w")));
@@ -277,7 +284,7 @@ int suite(const QStringList&)
     int rc = 0;
     for (const int count : { 10000, 100000 }) {
         QTemporaryDir home;
-        if (!buildCatalogue(home.path() + QStringLiteral("/Documents/Brisko/Desktop/data.db"), count)) {
+        if (!buildCatalogue(Bench::catalogueIn(home.path()), count)) {
             return 1;
         }
         // Let go of the bench's own connection before the measured process opens the file.

@@ -26,7 +26,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
 
 namespace
@@ -36,15 +35,6 @@ constexpr int Runs = 7;
 constexpr int ProcessRuns = 9;
 constexpr int GroupItems = 20000;
 const char* const ChildMarker = "BRISKO_BENCH_STARTUP_CHILD";
-
-/// CPU time of this process in milliseconds (all threads). The machine's two cores are shared, so wall-clock
-/// figures carry the load of whatever else runs; the CPU figures beside them do not.
-double processCpuMs()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 /// CPU time so far of another process of ours, summed over its threads (from /proc/<pid>/task/*/schedstat).
 double childCpuMs(qint64 pid)
@@ -60,21 +50,6 @@ double childCpuMs(qint64 pid)
     return ns / 1e6;
 }
 
-/// Resident memory of another process of ours in MiB, 0 where it cannot be read.
-double childResidentMb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-        }
-    }
-    return 0;
-}
-
 /// Real files of this machine, so file items point at existing paths of many types.
 QStringList machineFiles(int wanted)
 {
@@ -87,11 +62,6 @@ QStringList machineFiles(int wanted)
         }
     }
     return result;
-}
-
-QString catalogueIn(const QString& home)
-{
-    return home + QStringLiteral("/Documents/Brisko/Desktop/data.db");
 }
 
 /// Builds a catalogue of `count` items in `groups` groups at `dbPath`, as people's catalogues look: one group of
@@ -142,13 +112,13 @@ bool buildCatalogue(const QString& dbPath, int count, int groups, const QStringL
 /// Constructs the window, shows it and waits until its first paint is through; the elapsed milliseconds.
 double timeWindow(std::unique_ptr<QQDialog>& window, double* cpuMs)
 {
-    const double c0 = processCpuMs();
+    const double c0 = Bench::processCpuMs();
     const double t0 = Bench::nowMs();
     window = std::make_unique<QQDialog>();
     window->show();
     const bool painted = Bench::waitFirstPaint(window.get());
     const double elapsed = Bench::nowMs() - t0;
-    *cpuMs = processCpuMs() - c0;
+    *cpuMs = Bench::processCpuMs() - c0;
     return painted ? elapsed : -1;
 }
 
@@ -250,14 +220,14 @@ int runOpenGroup()
     const double cpu0 = Bench::threadCpuMs();
     QCoreApplication::sendEvent(icons, &press);
     QCoreApplication::sendEvent(icons, &release);
-    while (watch.listPaintedAt < 0 && Bench::nowMs() - t0 < 10000) {
+    while (watch.partPaintedAt < 0 && Bench::nowMs() - t0 < 10000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    if (watch.listPaintedAt < 0 || !icons->isTeamOpen(team) || icons->itemIds(team).size() != GroupItems) {
+    if (watch.partPaintedAt < 0 || !icons->isTeamOpen(team) || icons->itemIds(team).size() != GroupItems) {
         std::fprintf(stderr, "the group was not opened and painted\n");
         return 1;
     }
-    std::printf("%.3f %.3f\n", watch.listPaintedAt - t0, watch.listPaintedCpu - cpu0);
+    std::printf("%.3f %.3f\n", watch.partPaintedAt - t0, watch.partPaintedCpu - cpu0);
     return 0;
 }
 
@@ -311,7 +281,10 @@ Start startProcess(const QString& program, const QString& home, const QString& d
     if (start.ms >= 0 && settleMs > 0) {
         proc.waitForFinished(settleMs); // returns when the time is up (the program runs on)
     }
-    start.rssMb = childResidentMb(proc.processId());
+    // processId() is 0 once the program has ended, and 0 would read this process's own memory.
+    if (const qint64 pid = proc.processId(); pid > 0) {
+        start.rssMb = Bench::residentMb(pid);
+    }
     proc.kill(); // our own child, by its pid
     proc.waitForFinished(5000);
     if (start.ms < 0) {
@@ -378,7 +351,12 @@ int runProcesses(const QString& display,
     std::vector<double> rss[2];
     for (int run = 0; run < 3; ++run) {
         for (int i = 0; i < 2; ++i) {
-            rss[i].push_back(startProcess(program, i == 0 ? emptyHome : home100k, display, 500).rssMb);
+            const Start start = startProcess(program, i == 0 ? emptyHome : home100k, display, 500);
+            if (start.ms < 0 || start.rssMb <= 0) {
+                std::fprintf(stderr, "the memory of %s could not be read\n", qPrintable(program));
+                return 1;
+            }
+            rss[i].push_back(start.rssMb);
         }
     }
     Bench::report(QStringLiteral("rss_empty_mb"), Bench::median(rss[0]), QStringLiteral("MB"));
@@ -399,8 +377,16 @@ int runOpenGroups(const QString& home, const QString& display)
             return 1;
         }
         const QList<QByteArray> values = out.trimmed().split(' ');
-        ms.push_back(values.value(0).toDouble());
-        cpuMs.push_back(values.value(1).toDouble());
+        bool msOk = false;
+        bool cpuOk = false;
+        const double openMs = values.value(0).toDouble(&msOk);
+        const double openCpuMs = values.value(1).toDouble(&cpuOk);
+        if (values.size() != 2 || !msOk || !cpuOk) {
+            std::fprintf(stderr, "opening the group printed no figures: %s\n", out.constData());
+            return 1;
+        }
+        ms.push_back(openMs);
+        cpuMs.push_back(openCpuMs);
     }
     Bench::report(QStringLiteral("open_group_20k_ms"), Bench::median(ms), QStringLiteral("ms"));
     Bench::report(QStringLiteral("open_group_20k_cpu_ms"), Bench::median(cpuMs), QStringLiteral("ms"));
@@ -438,13 +424,13 @@ int suite(const QStringList&)
     QTemporaryDir homeOneGroup;
     QTemporaryDir homeOpen;
     // The empty catalogue is the template a first start copies.
-    IconDatabase::instance().openDatabaseAt(catalogueIn(emptyHome.path()),
+    IconDatabase::instance().openDatabaseAt(Bench::catalogueIn(emptyHome.path()),
                                             QDir::current().absoluteFilePath(QStringLiteral("data.db")));
-    if (!IconDatabase::instance().isUsable() || !buildCatalogue(catalogueIn(home1k.path()), 1000, 5)
-        || !buildCatalogue(catalogueIn(home10k.path()), 10000, 40, paths)
-        || !buildCatalogue(catalogueIn(home100k.path()), 100000, 50)
-        || !buildCatalogue(catalogueIn(homeOneGroup.path()), 100000, 1)
-        || !buildCatalogue(catalogueIn(homeOpen.path()), 5 * GroupItems, 5, paths)) {
+    if (!IconDatabase::instance().isUsable() || !buildCatalogue(Bench::catalogueIn(home1k.path()), 1000, 5)
+        || !buildCatalogue(Bench::catalogueIn(home10k.path()), 10000, 40, paths)
+        || !buildCatalogue(Bench::catalogueIn(home100k.path()), 100000, 50)
+        || !buildCatalogue(Bench::catalogueIn(homeOneGroup.path()), 100000, 1)
+        || !buildCatalogue(Bench::catalogueIn(homeOpen.path()), 5 * GroupItems, 5, paths)) {
         std::fprintf(stderr, "the catalogues could not be built\n");
         return 1;
     }

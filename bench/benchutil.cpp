@@ -48,9 +48,9 @@ void report(const QString& name, double value, const QString& unit)
     std::fflush(stdout);
 }
 
-double residentMb()
+double residentMb(qint64 pid)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
+    QFile f(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly)) {
         return 0;
     }
@@ -72,10 +72,10 @@ double nowMs()
     return timer.nsecsElapsed() / 1e6;
 }
 
-double threadCpuMs()
+double clockMs(clockid_t clock)
 {
     timespec ts {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    clock_gettime(clock, &ts);
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
@@ -181,14 +181,14 @@ bool PaintWatch::eventFilter(QObject* watched, QEvent* event)
         m_partPainted = false;
         watched->event(event);
         if (m_partPainted) {
-            listPaintedAt = nowMs();
-            listPaintedCpu = threadCpuMs();
+            partPaintedAt = nowMs();
+            partPaintedCpu = threadCpuMs();
             if (firstPaintedAt < 0) {
-                firstPaintedAt = listPaintedAt;
+                firstPaintedAt = partPaintedAt;
             }
             auto* tree = qobject_cast<QQTree*>(m_part);
             if (firstRowsPaintedAt < 0 && tree && tree->itemCount(1) > 0) {
-                firstRowsPaintedAt = listPaintedAt;
+                firstRowsPaintedAt = partPaintedAt;
             }
         }
         return true;
@@ -218,6 +218,11 @@ bool emptyCatalogue(const QString& dbPath)
     db.execSql(QStringLiteral("DELETE FROM icon_item"));
     db.execSql(QStringLiteral("DELETE FROM team"));
     return true;
+}
+
+QString catalogueIn(const QString& home)
+{
+    return home + QStringLiteral("/Documents/Brisko/Desktop/data.db");
 }
 
 Display::Display()

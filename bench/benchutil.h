@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -37,15 +38,29 @@ double median(std::vector<double> samples);
 /// Prints one figure as "name: value unit".
 void report(const QString& name, double value, const QString& unit);
 
-/// Resident memory of this process in MiB (VmRSS), 0 where it cannot be read.
-double residentMb();
+/// Resident memory in MiB (VmRSS) of process `pid` (one of ours), of this process for 0; 0 where it cannot be
+/// read.
+double residentMb(qint64 pid = 0);
 
 /// Monotonic time in milliseconds with sub-millisecond resolution.
 double nowMs();
 
+/// The time of clock `clock` (clock_gettime) in milliseconds.
+double clockMs(clockid_t clock);
+
 /// CPU time of the calling thread in milliseconds: the work of the GUI thread without the waiting that other
 /// programs on the shared cores add to the wall-clock figures.
-double threadCpuMs();
+inline double threadCpuMs()
+{
+    return clockMs(CLOCK_THREAD_CPUTIME_ID);
+}
+
+/// CPU time of this process in milliseconds (all threads). The machine's two cores are shared, so wall-clock
+/// figures carry the load of whatever else runs; the CPU figures beside them do not.
+inline double processCpuMs()
+{
+    return clockMs(CLOCK_PROCESS_CPUTIME_ID);
+}
 
 /// Lets the event loop run for `ms` milliseconds.
 void idle(int ms);
@@ -65,8 +80,8 @@ public:
     PaintWatch(QWidget* window, QWidget* part);
 
     /// When the last paint of the part was completed, -1 for none, and the GUI thread's CPU time then.
-    double listPaintedAt = -1;
-    double listPaintedCpu = 0;
+    double partPaintedAt = -1;
+    double partPaintedCpu = 0;
     /// When the part was first painted at all, and (for a tree) first painted with rows in it; -1 for not yet.
     double firstPaintedAt = -1;
     double firstRowsPaintedAt = -1;
@@ -87,6 +102,9 @@ bool enterRuntimeDir();
 /// Opens a new, empty catalogue at `dbPath` (removing a file there) through the process-wide store; false when
 /// it cannot be used.
 bool emptyCatalogue(const QString& dbPath);
+
+/// Where the program keeps its catalogue for a person whose home folder is `home`.
+QString catalogueIn(const QString& home);
 
 /// An X display to measure on: $DISPLAY when set, otherwise a private Xvfb started here and stopped (by its pid)
 /// when this object goes.

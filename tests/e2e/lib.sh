@@ -93,20 +93,30 @@ start_tray()
     fail "the tray host showed no window"
 }
 
-# start_brisko <variable> [working directory]: starts the program in the background and stores its pid.
+# start_brisko <variable> [working directory] [arguments...]: starts the program (with the arguments) in the
+# background and stores its pid. An empty working directory is the run-time folder. Its output is added to
+# $WORK/brisko.log, or to the file BRISKO_OUTPUT names.
 start_brisko()
 {
-    local __var=$1 dir=${2:-$BRISKO_RUNTIME_DIR} pid
+    local __var=$1 __dir=${2:-$BRISKO_RUNTIME_DIR} __output=${BRISKO_OUTPUT:-$WORK/brisko.log} __pid
+    shift $(($# > 1 ? 2 : 1))
     # Started as a desktop session starts it: no signal ignored (a background job of a script would ignore
     # SIGINT).
-    (cd "$dir" && exec env --default-signal "$EXE") >>"$WORK/brisko.log" 2>&1 &
-    pid=$!
-    STARTED_PIDS+=("$pid")
-    printf -v "$__var" '%s' "$pid"
-    log "started brisko pid $pid in $dir"
+    (cd "$__dir" && exec env --default-signal "$EXE" "$@") >>"$__output" 2>&1 &
+    __pid=$!
+    STARTED_PIDS+=("$__pid")
+    printf -v "$__var" '%s' "$__pid"
+    log "started brisko pid $__pid in $__dir${*:+ with $*}"
 }
 
 running() { kill -0 "$1" 2>/dev/null; }
+
+# shown: the main window of the program whose pid is in $app is on screen; hidden: it is not.
+shown() { [ -n "$(find_window "$app" "$TITLE")" ]; }
+hidden() { ! shown; }
+
+# reparented <window>: the window's parent is not the root window (a window manager's frame, a tray host).
+reparented() { ! xwininfo -id "$1" -children 2>/dev/null | grep -q 'Parent window id: .*(the root window)'; }
 
 # find_window <pid> <title regex>: prints the first visible window of that process with that title.
 find_window()

@@ -29,32 +29,18 @@ tray)
 *) fail "unknown mode $MODE" ;;
 esac
 
-# start_with <variable> [arguments...]: starts the program with arguments in the background, as start_brisko does.
-start_with()
-{
-    local __var=$1 pid
-    shift
-    (cd "$BRISKO_RUNTIME_DIR" && exec env --default-signal "$EXE" "$@") >>"$WORK/brisko.log" 2>&1 &
-    pid=$!
-    STARTED_PIDS+=("$pid")
-    printf -v "$__var" '%s' "$pid"
-}
-
 # ask <option>: runs `brisko <option>` against the running copy; it must end with exit code 0, print nothing
 # and show nothing.
 ask()
 {
-    local pid out="$WORK/ask.out"
-    (cd "$BRISKO_RUNTIME_DIR" && exec env --default-signal "$EXE" "$1") >"$out" 2>&1 &
-    pid=$!
-    STARTED_PIDS+=("$pid")
-    wait_exit "$pid" || fail "brisko $1 did not end while a copy runs"
+    local asking out="$WORK/ask.out"
+    : >"$out"
+    BRISKO_OUTPUT=$out start_brisko asking "" "$1"
+    wait_exit "$asking" || fail "brisko $1 did not end while a copy runs"
     [ "$EXIT_CODE" = 0 ] || fail "brisko $1 ended with exit code $EXIT_CODE: $(cat "$out")"
     [ ! -s "$out" ] || fail "brisko $1 printed: $(cat "$out")"
 }
 
-shown() { [ -n "$(find_window "$app" "$TITLE")" ]; }
-hidden() { ! shown; }
 window_type() { xprop -id "$(find_window "$app" "$TITLE")" _NET_WM_WINDOW_TYPE 2>/dev/null; }
 is_tool_window() { shown && window_type | grep -q _NET_WM_WINDOW_TYPE_UTILITY; }
 iconic()
@@ -86,12 +72,11 @@ managed()
 {
     running "$wm" || fail "twm ended"
     local w
-    w=$(find_window "$app" "$TITLE") && [ -n "$w" ] \
-        && ! xwininfo -id "$w" -children 2>/dev/null | grep -q 'Parent window id: .*(the root window)'
+    w=$(find_window "$app" "$TITLE") && [ -n "$w" ] && reparented "$w"
 }
 
 # No copy runs: --toggle starts one, which shows its window.
-start_with app --toggle
+start_brisko app "" --toggle
 wait_window "$app" "$TITLE" >/dev/null || fail "brisko --toggle with no copy running showed no window"
 [ -e "$XDG_RUNTIME_DIR/brisko-control" ] || fail "the running copy made no control socket"
 if [ "$MODE" = wm ]; then
@@ -120,7 +105,7 @@ brought_back "brisko --show did not bring the window back"
 log "--show shows"
 
 # A plain start still says that a copy runs.
-start_with plain
+start_brisko plain
 n=$(wait_window "$plain" "$NOTICE") || fail "a plain second start showed no notice"
 dismiss_expect_exit "$n" "$plain" "the plain second start"
 expect_running "$app" "the running copy"
@@ -129,7 +114,7 @@ expect_running "$app" "the running copy"
 kill -9 "$app"
 wait_exit "$app" || fail "the killed copy did not end"
 [ -S "$XDG_RUNTIME_DIR/brisko-control" ] || fail "the killed copy left no socket file (the case is not shown)"
-start_with app --toggle
+start_brisko app "" --toggle
 wait_window "$app" "$TITLE" >/dev/null || fail "brisko --toggle after a killed copy showed no window"
 if [ "$MODE" = wm ]; then
     wait_for "the window manager did not take the new window" managed

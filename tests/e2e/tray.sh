@@ -2,7 +2,6 @@
 # With a system tray on the display: minimising hides the window, a click on the tray icon brings it back, and the
 # tray menu's "退出" ends the program while the window is hidden.
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-command -v trayer >/dev/null 2>&1 || skip "trayer is not installed (scripts/deps installs it)"
 start_display
 
 start_tray
@@ -16,7 +15,7 @@ tray_icon()
 {
     local x
     for x in $(xdotool search --all --onlyvisible --pid "$app" 2>/dev/null); do
-        if ! xwininfo -id "$x" -children 2>/dev/null | grep -q 'Parent window id: .*(the root window)'; then
+        if reparented "$x"; then
             echo "$x"
             return 0
         fi
@@ -33,9 +32,6 @@ done
 read -r iw ih _ _ < <(geometry "$icon")
 log "tray icon $icon (${iw}x${ih})"
 sleep 1 # let the first paint settle before clicking
-
-shown() { [ -n "$(find_window "$app" "$TITLE")" ]; }
-hidden() { ! shown; }
 
 # minimise: the title bar's minimise button (24 x 24, left of the close button); a busy machine may miss the
 # first click.

@@ -60,13 +60,17 @@ int main(int argc, char** argv)
         syllableStart.push_back(std::uint32_t(letters.size()));
     }
 
-    std::map<std::vector<int>, int> sets;
+    // Each code point's set is built once; its entry in `sets` is kept, in the table's order.
+    using Sets = std::map<std::vector<int>, int>;
+    Sets sets;
+    std::vector<Sets::const_iterator> setOfCode;
+    setOfCode.reserve(table.size());
     for (const auto& [code, readings] : table) {
         std::vector<int> set;
         for (const std::string& reading : readings) {
             set.push_back(syllables.at(reading));
         }
-        sets.emplace(set, 0);
+        setOfCode.push_back(sets.emplace(std::move(set), 0).first);
     }
     // Set 0 is the empty set: code points without readings.
     std::vector<std::uint32_t> setStart { 0, 0 };
@@ -83,7 +87,8 @@ int main(int argc, char** argv)
         setStart.push_back(std::uint32_t(setSyllables.size()));
         setFirstLetters.push_back(first);
     }
-    if (sets.size() >= 0xffff || syllables.size() >= 0xffff || letters.size() >= 0xffff) {
+    if (sets.size() >= 0xffff || setSyllables.size() >= 0xffff || syllables.size() >= 0xffff
+        || letters.size() >= 0xffff) {
         std::fprintf(stderr, "brisko-pinyintable: the readings do not fit the table's 16-bit numbers\n");
         return 1;
     }
@@ -91,17 +96,15 @@ int main(int argc, char** argv)
     const auto lastCode = table.rbegin()->first;
     std::vector<std::uint32_t> blockOf(size_t(lastCode >> BlockBits) + 1, 0);
     std::vector<std::uint32_t> blocks;
-    for (const auto& [code, readings] : table) {
+    auto set = setOfCode.cbegin();
+    for (const auto& entry : table) {
+        const auto code = entry.first;
         std::uint32_t& block = blockOf[code >> BlockBits];
         if (block == 0) {
             blocks.resize(blocks.size() + BlockSize, 0);
             block = std::uint32_t(blocks.size() / BlockSize);
         }
-        std::vector<int> set;
-        for (const std::string& reading : readings) {
-            set.push_back(syllables.at(reading));
-        }
-        blocks[(block - 1) * BlockSize + (code & (BlockSize - 1))] = std::uint32_t(sets.at(set));
+        blocks[(block - 1) * BlockSize + (code & (BlockSize - 1))] = std::uint32_t((*set++)->second);
     }
 
     QSaveFile file(QFile::decodeName(argv[2]));
